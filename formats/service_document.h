@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+// Purpose: the service document: a streaming read of the six sections for the export,
+// and the tree (over libxml2) that the import rewrites and saves.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace enlazio {
+
+// The entries of every section of one name, in document order, compactly stored.
+// Texts are already what the conversions need: values trimmed (every code unit up to
+// U+0020 at both ends) and converted to Windows-1252; dato names converted, not trimmed.
+class SectionEntries {
+public:
+    std::size_t entryCount() const;
+    std::size_t valueCount(std::size_t entry) const;          // direct salida children
+    std::string_view text(std::size_t entry, std::size_t position) const; // "" past the end
+    std::optional<std::string_view> dato(std::size_t entry, std::size_t position) const; // none without dato
+
+    // Filling (used by the reader).
+    void beginEntry();
+    void addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText);
+
+private:
+    std::string m_arena;
+    struct Value { std::uint32_t textOffset, textLength, datoOffset, datoLength; };
+    static constexpr std::uint32_t kNoDato = 0xFFFFFFFFu;
+    std::vector<Value> m_values;
+    std::vector<std::size_t> m_entryStart; // index into m_values
+};
+
+// The six sections the export reads, collected in one streaming pass.
+struct ServiceSections {
+    SectionEntries materias, profesores, aulas, grupos, asignaturas, tramos;
+};
+
+// One pass of libxml2's streaming reader; no network, no entity substitution, no
+// external DTD. Throws Error(XmlParse) naming the file, line and reason when the file is
+// not well-formed; Error(FileNotFound) when it cannot be opened.
+ServiceSections readServiceSections(const std::filesystem::path& file);
+
+// The document tree for the import run.
+class XmlNode; // opaque handle into the tree, owned by its ServiceDocument
+
+class ServiceDocument {
+public:
+    // Throws Error(XmlParse) naming the file, line and reason when not well-formed.
+    static ServiceDocument load(const std::filesystem::path& file);
+    ServiceDocument(ServiceDocument&&) noexcept;
+    ServiceDocument& operator=(ServiceDocument&&) noexcept;
+    ~ServiceDocument();
+
+    XmlNode* documentElement() const;                     // nullptr without root
+    XmlNode* selectSingleChild(XmlNode* parent, std::string_view name) const; // first element child of that name
+    void removeChild(XmlNode* parent, XmlNode* child);    // child and its subtree leave the tree
+    XmlNode* createElement(std::string_view name);        // not yet in the tree
+    void setAttribute(XmlNode* element, std::string_view name, std::string_view ansiValue);
+    void setText(XmlNode* element, std::string_view ansiText); // Windows-1252, written untrimmed
+    void appendChild(XmlNode* parent, XmlNode* child);
+
+    // Whole tree, in the encoding the loaded document declared (UTF-8 when none);
+    // characters that encoding lacks as character references. Replaces target atomically
+    // (temporary file in the same folder, then rename). Throws Error(XmlWrite).
+    void save(const std::filesystem::path& target) const;
+
+    std::string declaredEncoding() const; // "" when none was declared
+
+private:
+    ServiceDocument() = default;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace enlazio
