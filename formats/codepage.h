@@ -27,8 +27,8 @@ std::string codePageToUtf8(std::string_view bytes, CodePage cp = kAnsiCodePage);
 // 8-bit text from one code page to another (through Unicode), '?' where the target lacks it.
 std::string recode(std::string_view bytes, CodePage from, CodePage to);
 
-// Letter case folded as a Spanish locale does on Windows-1252: A-Z and the accented
-// capitals (À..Þ except ×, Š, Œ, Ž, Ÿ) pair with their small letters.
+// Letter case folded to small letters as a Spanish locale does on Windows-1252: A-Z,
+// the accented capitals À..Þ (but not ×), and Š, Œ, Ž, Ÿ pair with their small letters.
 std::string foldCaseAnsi(std::string_view ansi);
 
 } // namespace enlazio
