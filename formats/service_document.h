@@ -29,11 +29,21 @@ public:
     void addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText);
 
 private:
-    std::string m_arena;
+    // Texts live one after another in one arena; a value is four 32-bit numbers. dato names
+    // repeat in every entry, so the first few distinct ones are stored once and shared.
     struct Value { std::uint32_t textOffset, textLength, datoOffset, datoLength; };
     static constexpr std::uint32_t kNoDato = 0xFFFFFFFFu;
+    static constexpr std::size_t kSharedDatoLimit = 64;
+
+    std::uint32_t store(std::string_view text);
+    std::uint32_t storeDato(std::string_view dato);
+    std::string_view slice(std::uint32_t offset, std::uint32_t length) const;
+
+    std::string m_arena;
     std::vector<Value> m_values;
-    std::vector<std::size_t> m_entryStart; // index into m_values
+    std::vector<std::uint32_t> m_entryStart; // index into m_values of each entry's first value
+    std::vector<std::uint32_t> m_sharedDatos; // arena offsets of the shared dato names (length in m_sharedDatoLengths)
+    std::vector<std::uint32_t> m_sharedDatoLengths;
 };
 
 // The six sections the export reads, collected in one streaming pass.

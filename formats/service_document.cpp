@@ -1,0 +1,385 @@
+// SPDX-License-Identifier: MIT
+// Purpose: the service document as a tree for the import: load safely, rewrite, save atomically.
+#include "formats/service_document.h"
+
+#include "formats/codepage.h"
+#include "formats/error.h"
+#include "formats/xml_support.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <system_error>
+#include <unordered_set>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace enlazio {
+
+struct ServiceDocument::Impl {
+    xmlDocPtr doc = nullptr;
+    std::filesystem::path source;
+    // Elements created and not yet appended, and subtrees removed from the tree: the
+    // caller may still hold them, so they live as long as the document.
+    std::unordered_set<xmlNodePtr> detached;
+
+    ~Impl()
+    {
+        // Freed before the document: their names may live in the document's dictionary.
+        for (xmlNodePtr node : detached)
+            xmlFreeNode(node);
+        if (doc != nullptr)
+            xmlFreeDoc(doc);
+    }
+};
+
+namespace {
+
+xmlNodePtr toXml(XmlNode* node)
+{
+    return reinterpret_cast<xmlNodePtr>(node);
+}
+
+XmlNode* fromXml(xmlNodePtr node)
+{
+    return reinterpret_cast<XmlNode*>(node);
+}
+
+const xmlChar* xmlText(const std::string& text)
+{
+    return reinterpret_cast<const xmlChar*>(text.c_str());
+}
+
+std::string nodeName(const xmlNode* node)
+{
+    return node != nullptr && node->name != nullptr ? reinterpret_cast<const char*>(node->name) : std::string();
+}
+
+xmlNodePtr requireElement(XmlNode* node, const char* operation)
+{
+    xmlNodePtr element = toXml(node);
+    if (element == nullptr || element->type != XML_ELEMENT_NODE) {
+        throw Error(ErrorCode::XmlStructure,
+                    std::string("Documento de servicio: ") + operation + " necesita un elemento y no lo tiene");
+    }
+    return element;
+}
+
+void requireValidName(std::string_view name, const char* what)
+{
+    const std::string text(name);
+    if (text.empty() || text.find('\0') != std::string::npos || xmlValidateName(xmlText(text), 0) != 0) {
+        throw Error(ErrorCode::Internal, std::string("Nombre de ") + what + " no válido en XML: \"" + text + "\"");
+    }
+}
+
+// 8-bit text to UTF-8 for the tree. XML 1.0 has no way to write the control characters
+// other than tab, line feed and carriage return; a document holding one could not be read
+// back, so such a text is refused rather than saved broken.
+std::string ansiToXmlText(std::string_view ansi, const std::string& where)
+{
+    for (const char c : ansi) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+            char code[8];
+            std::snprintf(code, sizeof code, "%02X", byte);
+            throw Error(ErrorCode::XmlWrite, "El texto de " + where + " contiene el carácter de control 0x" + code +
+                                                 ", que un documento XML no puede guardar");
+        }
+    }
+    return codePageToUtf8(ansi);
+}
+
+std::string systemReason(int errnoValue)
+{
+    return std::error_code(errnoValue, std::generic_category()).message();
+}
+
+void parseErrorHandler(void* context, xmlErrorPtr error)
+{
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    static_cast<xml::ParseErrors*>(parser->_private)->record(error);
+}
+
+struct ParserContextDeleter {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+
+// The file being written: created new next to the target, removed unless it was renamed.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::filesystem::path& target)
+    {
+        static std::atomic<unsigned> counter{0};
+        std::random_device random;
+        const std::filesystem::path folder = target.parent_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string suffix = std::to_string(random()) + "-" + std::to_string(counter++);
+            const std::filesystem::path candidate =
+                folder / std::filesystem::path("." + xml::displayPath(target.filename()) + "." + suffix + ".tmp");
+#ifdef _WIN32
+            m_file = _wfopen(candidate.c_str(), L"wbx");
+            const int failure = errno;
+#else
+            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            const int failure = errno;
+            if (fd >= 0) {
+                m_file = ::fdopen(fd, "wb");
+                if (m_file == nullptr) {
+                    const int fdopenFailure = errno;
+                    ::close(fd);
+                    std::filesystem::remove(candidate);
+                    m_error = fdopenFailure;
+                    return;
+                }
+            }
+#endif
+            if (m_file != nullptr) {
+                m_path = candidate;
+                return;
+            }
+            if (failure != EEXIST) {
+                m_error = failure;
+                return;
+            }
+        }
+        m_error = EEXIST;
+    }
+
+    ~TemporaryFile()
+    {
+        if (m_file != nullptr)
+            std::fclose(m_file);
+        if (!m_path.empty() && !m_renamed) {
+            std::error_code ignored;
+            std::filesystem::remove(m_path, ignored);
+        }
+    }
+
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool opened() const { return m_file != nullptr; }
+    int error() const { return m_error; }
+
+    static int write(void* context, const char* buffer, int length)
+    {
+        auto* self = static_cast<TemporaryFile*>(context);
+        if (length <= 0)
+            return 0;
+        if (std::fwrite(buffer, 1, static_cast<std::size_t>(length), self->m_file) != static_cast<std::size_t>(length)) {
+            self->m_error = errno != 0 ? errno : EIO;
+            return -1;
+        }
+        return length;
+    }
+
+    static int close(void*) { return 0; } // closed by commit() or the destructor
+
+    // Flushes to the disk and closes; the file is then complete or this returns false.
+    bool finish()
+    {
+        bool ok = std::fflush(m_file) == 0;
+        if (!ok && m_error == 0)
+            m_error = errno;
+#ifdef _WIN32
+        if (ok && _commit(_fileno(m_file)) != 0) {
+#else
+        if (ok && ::fsync(::fileno(m_file)) != 0) {
+#endif
+            ok = false;
+            m_error = errno;
+        }
+        if (std::fclose(m_file) != 0 && ok) {
+            ok = false;
+            m_error = errno;
+        }
+        m_file = nullptr;
+        return ok;
+    }
+
+    void renameTo(const std::filesystem::path& target, std::error_code& ec)
+    {
+        std::filesystem::rename(m_path, target, ec);
+        if (!ec)
+            m_renamed = true;
+    }
+
+private:
+    std::FILE* m_file = nullptr;
+    std::filesystem::path m_path;
+    int m_error = 0;
+    bool m_renamed = false;
+};
+
+[[noreturn]] void throwWriteError(const std::filesystem::path& target, const std::string& reason)
+{
+    throw Error(ErrorCode::XmlWrite, "No se pudo guardar el documento \"" + xml::displayPath(target) + "\": " + reason);
+}
+
+} // namespace
+
+ServiceDocument ServiceDocument::load(const std::filesystem::path& file)
+{
+    xml::InputFile input(file);
+    xml::ParseErrors errors;
+    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlNewParserCtxt());
+    if (!parser)
+        throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");
+    parser->_private = &errors;
+    parser->sax->serror = &parseErrorHandler;
+
+    const std::string url = xml::displayPath(file);
+    xmlDocPtr doc = xmlCtxtReadIO(parser.get(), &xml::InputFile::read, &xml::InputFile::close, &input, url.c_str(),
+                                  nullptr, xml::kSafeParseOptions);
+    if (doc == nullptr || errors.failed() || input.readError() != 0) {
+        if (doc != nullptr)
+            xmlFreeDoc(doc);
+        xml::throwParseError(file, errors, input);
+    }
+
+    ServiceDocument document;
+    document.m_impl = std::make_unique<Impl>();
+    document.m_impl->doc = doc;
+    document.m_impl->source = file;
+    return document;
+}
+
+ServiceDocument::ServiceDocument(ServiceDocument&&) noexcept = default;
+ServiceDocument& ServiceDocument::operator=(ServiceDocument&&) noexcept = default;
+ServiceDocument::~ServiceDocument() = default;
+
+XmlNode* ServiceDocument::documentElement() const
+{
+    return fromXml(xmlDocGetRootElement(m_impl->doc));
+}
+
+XmlNode* ServiceDocument::selectSingleChild(XmlNode* parent, std::string_view name) const
+{
+    xmlNodePtr element = toXml(parent);
+    if (element == nullptr)
+        return nullptr;
+    for (xmlNodePtr child = element->children; child != nullptr; child = child->next) {
+        // Like the XPath step "SALIDAS": an element of exactly that name, in no namespace.
+        if (child->type == XML_ELEMENT_NODE && child->ns == nullptr && nodeName(child) == name)
+            return fromXml(child);
+    }
+    return nullptr;
+}
+
+void ServiceDocument::removeChild(XmlNode* parent, XmlNode* child)
+{
+    xmlNodePtr element = requireElement(parent, "quitar un nodo");
+    xmlNodePtr node = toXml(child);
+    if (node == nullptr || node->parent != element) {
+        throw Error(ErrorCode::XmlStructure,
+                    "Documento de servicio: el nodo que se quiere quitar no es hijo de <" + nodeName(element) + ">");
+    }
+    xmlUnlinkNode(node);
+    m_impl->detached.insert(node);
+}
+
+XmlNode* ServiceDocument::createElement(std::string_view name)
+{
+    requireValidName(name, "elemento");
+    const std::string text(name);
+    xmlNodePtr node = xmlNewDocNode(m_impl->doc, nullptr, xmlText(text), nullptr);
+    if (node == nullptr)
+        throw Error(ErrorCode::Internal, "Sin memoria para crear el elemento <" + text + ">");
+    m_impl->detached.insert(node);
+    return fromXml(node);
+}
+
+void ServiceDocument::setAttribute(XmlNode* element, std::string_view name, std::string_view ansiValue)
+{
+    xmlNodePtr node = requireElement(element, "poner un atributo");
+    requireValidName(name, "atributo");
+    const std::string attributeName(name);
+    const std::string value = ansiToXmlText(ansiValue, "el atributo " + attributeName + " de <" + nodeName(node) + ">");
+    // xmlSetProp stores the value as literal text; the writer escapes it.
+    if (xmlSetProp(node, xmlText(attributeName), xmlText(value)) == nullptr)
+        throw Error(ErrorCode::Internal, "Sin memoria para el atributo " + attributeName);
+}
+
+void ServiceDocument::setText(XmlNode* element, std::string_view ansiText)
+{
+    xmlNodePtr node = requireElement(element, "poner un texto");
+    const std::string text = ansiToXmlText(ansiText, "<" + nodeName(node) + ">");
+    // Not xmlNodeSetContent with the text: it would read '&' as the start of an entity reference.
+    xmlNodeSetContent(node, nullptr);
+    if (text.empty())
+        return;
+    xmlNodePtr textNode = xmlNewDocTextLen(node->doc, xmlText(text), static_cast<int>(text.size()));
+    if (textNode == nullptr || xmlAddChild(node, textNode) == nullptr) {
+        xmlFreeNode(textNode);
+        throw Error(ErrorCode::Internal, "Sin memoria para el texto de <" + nodeName(node) + ">");
+    }
+}
+
+void ServiceDocument::appendChild(XmlNode* parent, XmlNode* child)
+{
+    xmlNodePtr element = requireElement(parent, "añadir un nodo");
+    xmlNodePtr node = requireElement(child, "añadir un nodo");
+    for (xmlNodePtr ancestor = element; ancestor != nullptr; ancestor = ancestor->parent) {
+        if (ancestor == node) {
+            throw Error(ErrorCode::XmlStructure,
+                        "Documento de servicio: <" + nodeName(node) + "> no puede ir dentro de sí mismo");
+        }
+    }
+    if (node->doc != element->doc)
+        throw Error(ErrorCode::XmlStructure, "Documento de servicio: el nodo es de otro documento");
+    xmlUnlinkNode(node);
+    if (xmlAddChild(element, node) == nullptr)
+        throw Error(ErrorCode::Internal, "No se pudo añadir <" + nodeName(node) + "> a <" + nodeName(element) + ">");
+    m_impl->detached.erase(node);
+}
+
+void ServiceDocument::save(const std::filesystem::path& target) const
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(target, m_impl->source, ec)) {
+        throwWriteError(target, "es el documento de origen, que no se modifica");
+    }
+    const std::string declared = declaredEncoding();
+    const std::string encoding = declared.empty() ? std::string("UTF-8") : declared;
+
+    TemporaryFile temporary(target);
+    if (!temporary.opened())
+        throwWriteError(target, "no se puede crear un archivo en su carpeta: " + systemReason(temporary.error()));
+
+    // Characters the encoding lacks come out as character references. No reformatting:
+    // what the import keeps is written as it was loaded, blanks included.
+    xmlSaveCtxtPtr saver =
+        xmlSaveToIO(&TemporaryFile::write, &TemporaryFile::close, &temporary, encoding.c_str(), 0);
+    if (saver == nullptr)
+        throwWriteError(target, "la codificación \"" + encoding + "\" no está disponible");
+    const long written = xmlSaveDoc(saver, m_impl->doc);
+    const int closed = xmlSaveClose(saver);
+    if (written < 0 || closed < 0 || temporary.error() != 0) {
+        throwWriteError(target, temporary.error() != 0 ? systemReason(temporary.error())
+                                                       : std::string("libxml2 no pudo escribir el documento"));
+    }
+    if (!temporary.finish())
+        throwWriteError(target, systemReason(temporary.error()));
+    temporary.renameTo(target, ec);
+    if (ec)
+        throwWriteError(target, ec.message());
+}
+
+std::string ServiceDocument::declaredEncoding() const
+{
+    return m_impl->doc->encoding != nullptr ? reinterpret_cast<const char*>(m_impl->doc->encoding) : std::string();
+}
+
+} // namespace enlazio

@@ -1,0 +1,374 @@
+// SPDX-License-Identifier: MIT
+// Purpose: the export's read of the service document: one streaming pass that keeps only the six sections' values.
+#include "formats/codepage.h"
+#include "formats/error.h"
+#include "formats/service_document.h"
+#include "formats/xml_support.h"
+
+#include <libxml/entities.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlreader.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace enlazio {
+
+// ---- SectionEntries -------------------------------------------------------------------
+
+std::size_t SectionEntries::entryCount() const
+{
+    return m_entryStart.size();
+}
+
+std::size_t SectionEntries::valueCount(std::size_t entry) const
+{
+    if (entry >= m_entryStart.size())
+        return 0;
+    const std::size_t end = entry + 1 < m_entryStart.size() ? m_entryStart[entry + 1] : m_values.size();
+    return end - m_entryStart[entry];
+}
+
+std::string_view SectionEntries::text(std::size_t entry, std::size_t position) const
+{
+    if (position >= valueCount(entry))
+        return {};
+    const Value& value = m_values[m_entryStart[entry] + position];
+    return slice(value.textOffset, value.textLength);
+}
+
+std::optional<std::string_view> SectionEntries::dato(std::size_t entry, std::size_t position) const
+{
+    if (position >= valueCount(entry))
+        return std::nullopt;
+    const Value& value = m_values[m_entryStart[entry] + position];
+    if (value.datoOffset == kNoDato)
+        return std::nullopt;
+    return slice(value.datoOffset, value.datoLength);
+}
+
+void SectionEntries::beginEntry()
+{
+    if (m_values.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
+    m_entryStart.push_back(static_cast<std::uint32_t>(m_values.size()));
+}
+
+void SectionEntries::addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText)
+{
+    if (m_entryStart.empty())
+        beginEntry();
+    if (m_values.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
+    Value value{};
+    value.textOffset = store(ansiText);
+    value.textLength = static_cast<std::uint32_t>(ansiText.size());
+    if (ansiDato) {
+        value.datoOffset = storeDato(*ansiDato);
+        value.datoLength = static_cast<std::uint32_t>(ansiDato->size());
+    } else {
+        value.datoOffset = kNoDato;
+        value.datoLength = 0;
+    }
+    m_values.push_back(value);
+}
+
+std::uint32_t SectionEntries::store(std::string_view text)
+{
+    // kNoDato marks a missing dato, so the arena stops one byte short of it.
+    if (text.size() >= kNoDato - m_arena.size())
+        throw Error(ErrorCode::XmlStructure, "El documento tiene más de 4 GB de texto en sus secciones; no se puede leer");
+    const auto offset = static_cast<std::uint32_t>(m_arena.size());
+    m_arena.append(text);
+    return offset;
+}
+
+std::uint32_t SectionEntries::storeDato(std::string_view dato)
+{
+    for (std::size_t i = 0; i < m_sharedDatos.size(); ++i) {
+        if (slice(m_sharedDatos[i], m_sharedDatoLengths[i]) == dato)
+            return m_sharedDatos[i];
+    }
+    const std::uint32_t offset = store(dato);
+    if (m_sharedDatos.size() < kSharedDatoLimit) {
+        m_sharedDatos.push_back(offset);
+        m_sharedDatoLengths.push_back(static_cast<std::uint32_t>(dato.size()));
+    }
+    return offset;
+}
+
+std::string_view SectionEntries::slice(std::uint32_t offset, std::uint32_t length) const
+{
+    return std::string_view(m_arena).substr(offset, length);
+}
+
+// ---- the streaming read ---------------------------------------------------------------
+
+namespace {
+
+struct ReaderDeleter {
+    void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
+};
+
+bool isNamed(const xmlNode* node, const char* name)
+{
+    // The section queries are XPath name tests: exact names, and no namespace.
+    return node->ns == nullptr && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+bool isXmlBlank(const xmlChar* text)
+{
+    for (; *text != 0; ++text) {
+        if (!IS_BLANK_CH(*text))
+            return false;
+    }
+    return true;
+}
+
+// True under xml:space="preserve" (on the nearest element that says either way).
+bool spacePreserved(const xmlNode* node)
+{
+    while (node != nullptr && node->type != XML_ELEMENT_NODE)
+        node = node->parent;
+    return node != nullptr && xmlNodeGetSpacePreserve(node) == 1;
+}
+
+// Collects the character content that a value or an attribute holds through entity
+// references. libxml2 rejects entity loops but not a document that repeats a large
+// entity many times, so the text produced by expansion is bounded here; an external or
+// undeclared entity is never loaded and stops the read instead of silently reading empty.
+class EntityExpander {
+public:
+    // libxml2's own bound for one text node without XML_PARSE_HUGE.
+    static constexpr std::size_t kMaxExpandedBytes = XML_MAX_TEXT_LENGTH;
+    static constexpr int kMaxDepth = 40;
+
+    explicit EntityExpander(const std::filesystem::path& file) : m_file(file) {}
+
+    void expandReference(const xmlNode* reference, bool keepBlanks, std::string& out, int depth = 0)
+    {
+        const auto line = static_cast<int>(xmlGetLineNo(reference));
+        const char* name = reinterpret_cast<const char*>(reference->name);
+        const xmlEntity* entity = xmlGetDocEntity(reference->doc, reference->name);
+        if (entity == nullptr) {
+            xml::throwParseError(m_file, line, std::string("la entidad \"") + name + "\" no está declarada");
+        }
+        if (entity->etype != XML_INTERNAL_GENERAL_ENTITY && entity->etype != XML_INTERNAL_PREDEFINED_ENTITY) {
+            xml::throwParseError(m_file, line,
+                                 std::string("la entidad externa \"") + name +
+                                     "\" no se carga: un documento de servicio no puede traer contenido de fuera");
+        }
+        if (depth >= kMaxDepth)
+            xml::throwParseError(m_file, line, "las entidades están anidadas demasiado hondo");
+        if (entity->children == nullptr && entity->content != nullptr && entity->etype == XML_INTERNAL_PREDEFINED_ENTITY) {
+            append(reinterpret_cast<const char*>(entity->content), line, out);
+            return;
+        }
+        collect(entity->children, keepBlanks, out, depth + 1, line);
+    }
+
+    void collect(const xmlNode* node, bool keepBlanks, std::string& out, int depth, int line)
+    {
+        for (; node != nullptr; node = node->next) {
+            switch (node->type) {
+            case XML_TEXT_NODE:
+                if (node->content != nullptr && (keepBlanks || !isXmlBlank(node->content)))
+                    append(reinterpret_cast<const char*>(node->content), line, out);
+                break;
+            case XML_CDATA_SECTION_NODE:
+                if (node->content != nullptr)
+                    append(reinterpret_cast<const char*>(node->content), line, out);
+                break;
+            case XML_ELEMENT_NODE:
+                collect(node->children, keepBlanks, out, depth + 1, line);
+                break;
+            case XML_ENTITY_REF_NODE:
+                expandReference(node, keepBlanks, out, depth + 1);
+                break;
+            default:
+                break; // comments and processing instructions carry no text
+            }
+        }
+    }
+
+private:
+    void append(const char* text, int line, std::string& out)
+    {
+        const std::size_t length = std::strlen(text);
+        m_expanded += length;
+        if (m_expanded > kMaxExpandedBytes) {
+            xml::throwParseError(m_file, line,
+                                 "las entidades se expanden a más de " + std::to_string(kMaxExpandedBytes) +
+                                     " bytes de texto");
+        }
+        out.append(text, length);
+    }
+
+    const std::filesystem::path& m_file;
+    std::size_t m_expanded = 0;
+};
+
+// The value of an attribute without namespace, as the section query's predicate sees it.
+std::optional<std::string> attributeValue(const xmlNode* element, const char* name, EntityExpander& expander)
+{
+    for (const xmlAttr* attribute = element->properties; attribute != nullptr; attribute = attribute->next) {
+        if (attribute->ns != nullptr || std::strcmp(reinterpret_cast<const char*>(attribute->name), name) != 0)
+            continue;
+        std::string value;
+        for (const xmlNode* child = attribute->children; child != nullptr; child = child->next) {
+            if (child->type == XML_TEXT_NODE && child->content != nullptr)
+                value += reinterpret_cast<const char*>(child->content);
+            else if (child->type == XML_ENTITY_REF_NODE)
+                expander.expandReference(child, true, value);
+        }
+        return value;
+    }
+    return std::nullopt;
+}
+
+struct SectionName {
+    const char* seq;
+    SectionEntries ServiceSections::*entries;
+};
+
+constexpr std::array<SectionName, 6> kSections{{
+    {"MATERIAS", &ServiceSections::materias},
+    {"PROFESORES", &ServiceSections::profesores},
+    {"AULAS", &ServiceSections::aulas},
+    {"GRUPOS", &ServiceSections::grupos},
+    {"ASIGNATURAS", &ServiceSections::asignaturas},
+    {"TRAMOS", &ServiceSections::tramos},
+}};
+
+SectionEntries* sectionFor(ServiceSections& sections, const std::optional<std::string>& seq)
+{
+    if (!seq)
+        return nullptr;
+    for (const SectionName& section : kSections) {
+        if (*seq == section.seq)
+            return &(sections.*section.entries);
+    }
+    return nullptr;
+}
+
+// Depths of the envelope in the stream: SERVICIO 0, SALIDAS 1, section 2, entry 3, value 4.
+enum Depth { kRoot = 0, kOutputPart = 1, kSection = 2, kEntry = 3, kValue = 4 };
+
+} // namespace
+
+ServiceSections readServiceSections(const std::filesystem::path& file)
+{
+    xml::InputFile input(file);
+    xml::ParseErrors errors;
+    const std::string url = xml::displayPath(file);
+    std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
+        xmlReaderForIO(&xml::InputFile::read, &xml::InputFile::close, &input, url.c_str(), nullptr,
+                       xml::kSafeParseOptions));
+    if (!reader)
+        xml::throwParseError(file, 0, "no se pudo preparar el analizador XML");
+    xmlTextReaderSetStructuredErrorHandler(reader.get(), &xml::ParseErrors::handler, &errors);
+
+    ServiceSections sections;
+    EntityExpander expander(file);
+
+    // Each element decides its own state from its parent's, which is always the latest
+    // element one level up; so the state needs no stack.
+    bool rootMatches = false;
+    bool inOutputPart = false;
+    SectionEntries* section = nullptr;
+    bool inEntry = false;
+    bool inValue = false;
+    std::optional<std::string> valueDato;
+    std::string valueText; // UTF-8, untrimmed
+
+    auto finishValue = [&] {
+        const std::string_view trimmed = xml::trimControlAndSpace(valueText);
+        const std::string ansiText = utf8ToCodePage(trimmed);
+        if (valueDato)
+            section->addValue(utf8ToCodePage(*valueDato), ansiText);
+        else
+            section->addValue(std::nullopt, ansiText);
+        inValue = false;
+        valueDato.reset();
+        valueText.clear();
+    };
+
+    int status = 0;
+    while ((status = xmlTextReaderRead(reader.get())) == 1 && !errors.failed()) {
+        const int type = xmlTextReaderNodeType(reader.get());
+        switch (type) {
+        case XML_READER_TYPE_ELEMENT: {
+            const xmlNode* node = xmlTextReaderCurrentNode(reader.get());
+            const int depth = xmlTextReaderDepth(reader.get());
+            switch (depth) {
+            case kRoot:
+                rootMatches = isNamed(node, "SERVICIO");
+                break;
+            case kOutputPart:
+                inOutputPart = rootMatches && isNamed(node, "SALIDAS");
+                break;
+            case kSection:
+                section = inOutputPart && isNamed(node, "listasal")
+                              ? sectionFor(sections, attributeValue(node, "seq", expander))
+                              : nullptr;
+                break;
+            case kEntry:
+                inEntry = section != nullptr && isNamed(node, "listasal");
+                if (inEntry)
+                    section->beginEntry();
+                break;
+            case kValue:
+                if (inEntry && isNamed(node, "salida")) {
+                    inValue = true;
+                    valueDato = attributeValue(node, "dato", expander);
+                    if (xmlTextReaderIsEmptyElement(reader.get()) == 1)
+                        finishValue();
+                }
+                break;
+            default:
+                break;
+            }
+            break;
+        }
+        case XML_READER_TYPE_END_ELEMENT:
+            if (inValue && xmlTextReaderDepth(reader.get()) == kValue)
+                finishValue();
+            break;
+        case XML_READER_TYPE_CDATA:
+            if (inValue) {
+                if (const xmlChar* text = xmlTextReaderConstValue(reader.get()))
+                    valueText += reinterpret_cast<const char*>(text);
+            }
+            break;
+        case XML_READER_TYPE_TEXT:
+        case XML_READER_TYPE_WHITESPACE:
+        case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+            // The reader's own white-space types cannot be trusted (without xml:space it calls
+            // blanks significant), so decide here: a text node of XML blanks alone is dropped,
+            // as the default load of the document does, unless xml:space="preserve" holds.
+            if (inValue) {
+                const xmlChar* text = xmlTextReaderConstValue(reader.get());
+                if (text != nullptr &&
+                    (!isXmlBlank(text) || spacePreserved(xmlTextReaderCurrentNode(reader.get()))))
+                    valueText += reinterpret_cast<const char*>(text);
+            }
+            break;
+        case XML_READER_TYPE_ENTITY_REFERENCE:
+            if (inValue) {
+                const xmlNode* node = xmlTextReaderCurrentNode(reader.get());
+                expander.expandReference(node, spacePreserved(node), valueText);
+            }
+            break;
+        default:
+            break; // white space between elements, comments, processing instructions
+        }
+    }
+    if (status != 0 || errors.failed())
+        xml::throwParseError(file, errors, input);
+    return sections;
+}
+
+} // namespace enlazio

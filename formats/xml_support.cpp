@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+// Purpose: file input, error collection and error texts shared by the document read and the tree.
+#include "formats/xml_support.h"
+
+#include "formats/error.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace enlazio::xml {
+
+std::string displayPath(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+namespace {
+
+std::string systemReason(int errnoValue)
+{
+    return std::error_code(errnoValue, std::generic_category()).message();
+}
+
+} // namespace
+
+InputFile::InputFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        throw Error(ErrorCode::FileNotFound,
+                    "No se puede abrir el documento \"" + displayPath(path) + "\": es una carpeta, no un archivo");
+    }
+#ifdef _WIN32
+    m_file = _wfopen(path.c_str(), L"rb");
+#else
+    m_file = std::fopen(path.c_str(), "rb");
+#endif
+    if (m_file == nullptr) {
+        throw Error(ErrorCode::FileNotFound,
+                    "No se puede abrir el documento \"" + displayPath(path) + "\": " + systemReason(errno));
+    }
+}
+
+InputFile::~InputFile()
+{
+    if (m_file != nullptr)
+        std::fclose(m_file);
+}
+
+int InputFile::read(void* context, char* buffer, int length)
+{
+    auto* self = static_cast<InputFile*>(context);
+    if (length <= 0)
+        return 0;
+    const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(length), self->m_file);
+    if (got == 0 && std::ferror(self->m_file)) {
+        self->m_readErrno = errno != 0 ? errno : EIO;
+        return -1;
+    }
+    self->m_bytesRead += got;
+    return static_cast<int>(got);
+}
+
+int InputFile::close(void*)
+{
+    return 0;
+}
+
+void ParseErrors::record(const xmlError* error)
+{
+    if (error == nullptr || m_failed)
+        return;
+    if (error->level != XML_ERR_ERROR && error->level != XML_ERR_FATAL)
+        return;
+    m_failed = true;
+    m_line = error->line;
+    m_reason = error->message != nullptr ? error->message : "";
+    while (!m_reason.empty() && (m_reason.back() == '\n' || m_reason.back() == '\r' || m_reason.back() == ' '))
+        m_reason.pop_back();
+    if (m_reason.empty())
+        m_reason = "error " + std::to_string(error->code) + " del analizador XML";
+}
+
+void ParseErrors::handler(void* self, xmlErrorPtr error)
+{
+    static_cast<ParseErrors*>(self)->record(error);
+}
+
+void throwParseError(const std::filesystem::path& file, int line, std::string_view reason)
+{
+    std::string message = "El documento \"" + displayPath(file) + "\" no es un XML bien formado";
+    if (line > 0)
+        message += " (línea " + std::to_string(line) + ")";
+    message += ": ";
+    message += reason;
+    throw Error(ErrorCode::XmlParse, message);
+}
+
+void throwParseError(const std::filesystem::path& file, const ParseErrors& errors, const InputFile& input)
+{
+    if (input.readError() != 0) {
+        throw Error(ErrorCode::XmlParse,
+                    "No se puede leer el documento \"" + displayPath(file) + "\": " + systemReason(input.readError()));
+    }
+    if (input.empty())
+        throwParseError(file, 0, "el archivo está vacío");
+    if (errors.failed())
+        throwParseError(file, errors.line(), errors.reason());
+    throwParseError(file, 0, "el analizador XML se detuvo sin dar el motivo");
+}
+
+std::string_view trimControlAndSpace(std::string_view utf8)
+{
+    std::size_t begin = 0;
+    std::size_t end = utf8.size();
+    while (begin < end && static_cast<unsigned char>(utf8[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(utf8[end - 1]) <= 0x20)
+        --end;
+    return utf8.substr(begin, end - begin);
+}
+
+} // namespace enlazio::xml
