@@ -44,6 +44,7 @@ public:
     void append();                  // a new record, every field empty, becomes current
     void setText(std::string_view field, std::string_view ansiText); // cut to width; empty stays empty
     void setFloat(std::string_view field, double value);
+    void setInteger(std::string_view field, std::int32_t value);
     double getFloat(std::string_view field) const; // as stored in the current record; 0 when never set
     void post();                    // stores the current record after the others
     void close();                   // no-op when closed
