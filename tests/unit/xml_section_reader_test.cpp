@@ -382,4 +382,47 @@ TEST(ServiceSections, ResourceExhaustingInputFailsCleanly)
         EXPECT_EQ(errorCodeOf(folder.write(std::string(name) + ".xml", xml)), ErrorCode::XmlParse) << name;
 }
 
+TEST(ServiceSections, BundledSampleHasWhatTheExportReads)
+{
+    const ServiceSections sections = readServiceSections(ENLAZIO_SOURCE_DIR "/samples/ies_fuente_nueva.xml");
+    const struct {
+        const SectionEntries& entries;
+        std::size_t count;
+        std::size_t values;
+    } expected[] = {{sections.materias, 72, 4}, {sections.profesores, 31, 4}, {sections.aulas, 24, 4},
+                    {sections.grupos, 14, 6},   {sections.asignaturas, 145, 9}, {sections.tramos, 30, 5}};
+    for (const auto& section : expected) {
+        EXPECT_EQ(section.entries.entryCount(), section.count);
+        for (std::size_t e = 0; e < section.entries.entryCount(); ++e)
+            EXPECT_EQ(section.entries.valueCount(e), section.values) << e;
+    }
+    // Accented names arrive in 8-bit text, trimmed.
+    EXPECT_EQ(sections.profesores.text(0, 2), "\xC1lvarez Mu\xF1oz, Mar\xED" "a Jos\xE9");
+    EXPECT_EQ(sections.profesores.text(15, 2), "P\xE9rez Gal\xE1n, Tom\xE1s");
+    // The slots are read by name.
+    for (std::size_t e = 0; e < sections.tramos.entryCount(); ++e) {
+        std::string names;
+        for (std::size_t p = 0; p < sections.tramos.valueCount(e); ++p)
+            names += std::string(sections.tramos.dato(e, p).value_or("-")) + ",";
+        EXPECT_EQ(names, "CODIGO_DELPHOS,NOMBRE,INICIO,FIN,NINUTOS,") << e;
+    }
+    EXPECT_EQ(sections.tramos.text(29, 1), "V6");
+    // The quirks the sample carries on purpose.
+    auto anyEntry = [](const SectionEntries& entries, auto predicate) {
+        for (std::size_t e = 0; e < entries.entryCount(); ++e) {
+            if (predicate(e))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(anyEntry(sections.aulas, [&](std::size_t e) { return sections.aulas.text(e, 1).empty(); }));
+    EXPECT_TRUE(anyEntry(sections.grupos, [&](std::size_t e) { return sections.grupos.text(e, 3).empty(); }));
+    EXPECT_TRUE(anyEntry(sections.asignaturas, [&](std::size_t e) { return sections.asignaturas.text(e, 7) == "90"; }));
+    EXPECT_TRUE(anyEntry(sections.materias, [&](std::size_t e) { return sections.materias.text(e, 0)[0] != 'G'; }));
+    EXPECT_TRUE(anyEntry(sections.aulas, [&](std::size_t e) {
+        return sections.aulas.text(e, 2) == "Aula de Audiovisuales & Idiomas";
+    }));
+    EXPECT_EQ(ServiceDocument::load(ENLAZIO_SOURCE_DIR "/samples/ies_fuente_nueva.xml").declaredEncoding(), "ISO-8859-1");
+}
+
 } // namespace
