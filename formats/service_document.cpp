@@ -66,6 +66,25 @@ std::string nodeName(const xmlNode* node)
     return node != nullptr && node->name != nullptr ? reinterpret_cast<const char*>(node->name) : std::string();
 }
 
+// Appends rather than "<" + name: GCC 12 warns falsely (-Wrestrict) on that form.
+std::string tagOf(const xmlNode* node)
+{
+    std::string tag("<");
+    tag += nodeName(node);
+    tag += '>';
+    return tag;
+}
+
+std::string hiddenName(const std::filesystem::path& fileName, const std::string& suffix)
+{
+    std::string name(".");
+    name += xml::displayPath(fileName);
+    name += '.';
+    name += suffix;
+    name += ".tmp";
+    return name;
+}
+
 xmlNodePtr requireElement(XmlNode* node, const char* operation)
 {
     xmlNodePtr element = toXml(node);
@@ -127,7 +146,7 @@ public:
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::string suffix = std::to_string(random()) + "-" + std::to_string(counter++);
             const std::filesystem::path candidate =
-                folder / std::filesystem::path("." + xml::displayPath(target.filename()) + "." + suffix + ".tmp");
+                folder / std::filesystem::path(hiddenName(target.filename(), suffix));
 #ifdef _WIN32
             m_file = _wfopen(candidate.c_str(), L"wbx");
             const int failure = errno;
@@ -234,6 +253,7 @@ ServiceDocument ServiceDocument::load(const std::filesystem::path& file)
 {
     xml::InputFile input(file);
     xml::ParseErrors errors;
+    xml::GlobalErrorCapture capture(errors);
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlNewParserCtxt());
     if (!parser)
         throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");
@@ -315,7 +335,7 @@ void ServiceDocument::setAttribute(XmlNode* element, std::string_view name, std:
 void ServiceDocument::setText(XmlNode* element, std::string_view ansiText)
 {
     xmlNodePtr node = requireElement(element, "poner un texto");
-    const std::string text = ansiToXmlText(ansiText, "<" + nodeName(node) + ">");
+    const std::string text = ansiToXmlText(ansiText, tagOf(node));
     // Not xmlNodeSetContent with the text: it would read '&' as the start of an entity reference.
     xmlNodeSetContent(node, nullptr);
     if (text.empty())
@@ -354,6 +374,8 @@ void ServiceDocument::save(const std::filesystem::path& target) const
     const std::string declared = declaredEncoding();
     const std::string encoding = declared.empty() ? std::string("UTF-8") : declared;
 
+    xml::ParseErrors libxmlErrors;
+    xml::GlobalErrorCapture capture(libxmlErrors);
     TemporaryFile temporary(target);
     if (!temporary.opened())
         throwWriteError(target, "no se puede crear un archivo en su carpeta: " + systemReason(temporary.error()));
@@ -368,7 +390,8 @@ void ServiceDocument::save(const std::filesystem::path& target) const
     const int closed = xmlSaveClose(saver);
     if (written < 0 || closed < 0 || temporary.error() != 0) {
         throwWriteError(target, temporary.error() != 0 ? systemReason(temporary.error())
-                                                       : std::string("libxml2 no pudo escribir el documento"));
+                                : libxmlErrors.failed() ? libxmlErrors.reason()
+                                                        : std::string("libxml2 no pudo escribir el documento"));
     }
     if (!temporary.finish())
         throwWriteError(target, systemReason(temporary.error()));

@@ -263,6 +263,7 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
 {
     xml::InputFile input(file);
     xml::ParseErrors errors;
+    xml::GlobalErrorCapture capture(errors);
     const std::string url = xml::displayPath(file);
     std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
         xmlReaderForIO(&xml::InputFile::read, &xml::InputFile::close, &input, url.c_str(), nullptr,

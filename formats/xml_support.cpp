@@ -87,6 +87,17 @@ void ParseErrors::handler(void* self, xmlErrorPtr error)
     static_cast<ParseErrors*>(self)->record(error);
 }
 
+GlobalErrorCapture::GlobalErrorCapture(ParseErrors& errors)
+    : m_previousHandler(xmlStructuredError), m_previousContext(xmlStructuredErrorContext)
+{
+    xmlSetStructuredErrorFunc(&errors, &ParseErrors::handler);
+}
+
+GlobalErrorCapture::~GlobalErrorCapture()
+{
+    xmlSetStructuredErrorFunc(m_previousContext, m_previousHandler);
+}
+
 void throwParseError(const std::filesystem::path& file, int line, std::string_view reason)
 {
     std::string message = "El documento \"" + displayPath(file) + "\" no es un XML bien formado";

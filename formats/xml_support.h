@@ -2,6 +2,7 @@
 // Purpose: what the streaming read and the document tree share: safe parser options, file input and error texts.
 #pragma once
 
+#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
@@ -54,6 +55,20 @@ private:
     bool m_failed = false;
     int m_line = 0;
     std::string m_reason;
+};
+
+// For its lifetime, libxml2's errors that belong to no parser (output, encodings, I/O) go
+// to `errors` instead of standard error. The handler is per thread in libxml2.
+class GlobalErrorCapture {
+public:
+    explicit GlobalErrorCapture(ParseErrors& errors);
+    ~GlobalErrorCapture();
+    GlobalErrorCapture(const GlobalErrorCapture&) = delete;
+    GlobalErrorCapture& operator=(const GlobalErrorCapture&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_previousHandler;
+    void* m_previousContext;
 };
 
 // Throws Error(XmlParse): the file, the parser's line and its reason, in one Spanish sentence.
