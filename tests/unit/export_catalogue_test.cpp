@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct CatalogueCase {
     Rows expected;
 };
 
+void PrintTo(const CatalogueCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<CatalogueCase> catalogueCases()
 {
     const std::string longName = "Lengua Castellana y Literatura de primero de ESO"; // 48 characters
@@ -40,10 +43,11 @@ std::vector<CatalogueCase> catalogueCases()
               { "1005", "álg", "ALG2", "Álgebra 2" },
               { "1006", "LENG1", "LENGUA1", longName },
               { "1007", "LENG2", "LENGUA2", "Lengua 2" },
-              { "1008", "", "SINCOD", "Sin código" },
-              { "1009", "", "OTRO", "Otra sin código" },
+              // Fewer than two values: no record, and its missing code is no code seen.
               { "1010" },
               {},
+              { "1008", "", "SINCOD", "Sin código" },
+              { "1009", "", "OTRO", "Otra sin código" },
               { "1012", "EF" },
           }),
           {
