@@ -34,5 +34,5 @@ if [ -f samples/SOLUC.DBF ]; then
   echo
   echo "== $result (comienzo de SALIDAS)"
   xmllint --format --encode UTF-8 "$result" >"$demo/resultado.txt"
-  sed -n '/<SALIDAS>/,$p' "$demo/resultado.txt" | head -n 30
+  awk '/<SALIDAS>/ { on = 1 } on && n++ < 30' "$demo/resultado.txt"
 fi
