@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -428,4 +429,58 @@ TEST_F(DbfTable, FirstMatchIndexGivesTheSameRowAsAWalk)
     }
     EXPECT_EQ(c.textAt(*pair.find(std::vector<std::string> {"LEN", "1A"}), c.fieldIndex("MATERIA")), "G3");
     EXPECT_THROW(FirstMatchIndex(c, {"NADA"}), Error);
+}
+
+// Debian's python3-dbfread, a reader that shares no code with ours, sees the fields,
+// widths and values we wrote. Without it the test fails: the set-up installs it.
+TEST_F(DbfTable, IndependentReaderSeesWhatWeWrote)
+{
+    const TableLayout layout = {{"COD", FieldType::Text, 4}, {"NOMBRE", FieldType::Text, 40},
+                                {"DNI", FieldType::Integer, 0}, {"HORAS", FieldType::Float, 0},
+                                {"EDIFICIO", FieldType::Text, 1}};
+    createTable(m_dir, "PRUEBA", layout);
+    {
+        TableWriter w(m_dir, "PRUEBA");
+        w.open();
+        w.append();
+        w.setText("COD", "MATEM");
+        w.setText("NOMBRE", "\xD1" "and\xFA" " P\xE9" "rez"); // Ñandú Pérez in Windows-1252
+        w.setInteger("DNI", -12345);
+        w.setFloat("HORAS", 1.5);
+        w.setText("EDIFICIO", "B");
+        w.post();
+        w.append();
+        w.post();
+        w.append();
+        w.setText("COD", "O'B");
+        w.setInteger("DNI", 2147483647);
+        w.setFloat("HORAS", 100.0 / 60.0);
+        w.post();
+    }
+    std::ofstream(m_dir / "leer.py") << "import sys, dbfread\n"
+                                        "t = dbfread.DBF(sys.argv[1], load=True)\n"
+                                        "print('ENCODING', t.encoding)\n"
+                                        "for f in t.fields:\n"
+                                        "    print('FIELD', f.name, f.type, f.length, f.decimal_count)\n"
+                                        "for r in t.records:\n"
+                                        "    print('RECORD', '|'.join(repr(v) for v in r.values()))\n";
+    const std::string command = "PYTHONIOENCODING=utf-8 /usr/bin/python3 '" + (m_dir / "leer.py").string() + "' '"
+        + (m_dir / "PRUEBA.DBF").string() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, pipe) != nullptr)
+        output += buf;
+    const int status = ::pclose(pipe);
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_EQ(output, "ENCODING cp1252\n"
+                      "FIELD COD C 4 0\n"
+                      "FIELD NOMBRE C 40 0\n"
+                      "FIELD DNI N 11 0\n"
+                      "FIELD HORAS N 20 4\n"
+                      "FIELD EDIFICIO C 1 0\n"
+                      "RECORD 'MATE'|'Ñandú Pérez'|-12345|1.5|'B'\n"
+                      "RECORD ''|''|None|None|''\n"
+                      "RECORD \"O'B\"|''|2147483647|1.6667|''\n");
 }
