@@ -134,11 +134,11 @@ void printListing(const dbf::Reader& table, const std::string& shownPath)
     std::string out;
     out += "Tabla: " + shownPath + "\n";
     out += "Versión: " + hexByte(h.version) + " (" + dbf::versionName(h.version) + ")\n";
-    out += "Código de página: " + codePageName(h.codePage) + " (controlador de idioma " + hexByte(h.languageDriver)
+    out += "Página de códigos: " + codePageName(h.codePage) + " (controlador de idioma " + hexByte(h.languageDriver)
         + (h.driverName.empty() ? std::string() : ", " + h.driverName) + ")\n";
     out += "Registros: " + std::to_string(table.recordCount() - deleted);
     if (deleted > 0)
-        out += " (y " + std::to_string(deleted) + (deleted == 1 ? " borrado" : " borrados") + ", que no se muestran)";
+        out += " (y " + std::to_string(deleted) + (deleted == 1 ? " borrado, que no se muestra)" : " borrados, que no se muestran)");
     out += "\n\n";
 
     std::vector<std::string> names;
