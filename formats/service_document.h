@@ -53,7 +53,10 @@ struct ServiceSections {
 
 // One pass of libxml2's streaming reader; no network, no entity substitution, no
 // external DTD. Throws Error(XmlParse) naming the file, line and reason when the file is
-// not well-formed; Error(FileNotFound) when it cannot be opened.
+// not well-formed; Error(FileNotFound) when it cannot be opened. Entities declared in the
+// document itself read as their text (at most 10 MB of it in all); a value that refers to
+// an external or undeclared entity also stops the read with Error(XmlParse), since that
+// content is never loaded. Blank text nodes are left out of a value unless xml:space="preserve".
 ServiceSections readServiceSections(const std::filesystem::path& file);
 
 // The document tree for the import run.
@@ -67,17 +70,25 @@ public:
     ServiceDocument& operator=(ServiceDocument&&) noexcept;
     ~ServiceDocument();
 
+    // Nodes stay valid as long as the document, removed ones included. Misuse (a null
+    // node, a child of another parent, an element appended inside itself) throws
+    // Error(XmlStructure); nothing here crashes on it.
     XmlNode* documentElement() const;                     // nullptr without root
-    XmlNode* selectSingleChild(XmlNode* parent, std::string_view name) const; // first element child of that name
+    XmlNode* selectSingleChild(XmlNode* parent, std::string_view name) const; // first element child of that name, no namespace; nullptr if none
     void removeChild(XmlNode* parent, XmlNode* child);    // child and its subtree leave the tree
     XmlNode* createElement(std::string_view name);        // not yet in the tree
+    // Texts are Windows-1252, stored literally ('&' and '<' are text, escaped on save).
+    // A control character other than tab, line feed and carriage return cannot be written
+    // in XML 1.0: it throws Error(XmlWrite) rather than leave a document nobody can read.
     void setAttribute(XmlNode* element, std::string_view name, std::string_view ansiValue);
-    void setText(XmlNode* element, std::string_view ansiText); // Windows-1252, written untrimmed
-    void appendChild(XmlNode* parent, XmlNode* child);
+    void setText(XmlNode* element, std::string_view ansiText); // replaces the content, untrimmed; "" leaves it empty
+    void appendChild(XmlNode* parent, XmlNode* child);    // becomes the last child (moved if it was in the tree)
 
     // Whole tree, in the encoding the loaded document declared (UTF-8 when none);
     // characters that encoding lacks as character references. Replaces target atomically
-    // (temporary file in the same folder, then rename). Throws Error(XmlWrite).
+    // (temporary file in the same folder, then rename): on failure an older target stays
+    // as it was and no temporary file is left. Refuses to replace the loaded file itself.
+    // Throws Error(XmlWrite) naming the target and the reason.
     void save(const std::filesystem::path& target) const;
 
     std::string declaredEncoding() const; // "" when none was declared

@@ -154,15 +154,17 @@ public:
         const char* name = reinterpret_cast<const char*>(reference->name);
         const xmlEntity* entity = xmlGetDocEntity(reference->doc, reference->name);
         if (entity == nullptr) {
-            xml::throwParseError(m_file, line, std::string("la entidad \"") + name + "\" no está declarada");
+            xml::throwUnreadable(m_file, line,
+                                 std::string("la entidad \"") + name +
+                                     "\" no está declarada en el documento (una DTD externa no se carga)");
         }
         if (entity->etype != XML_INTERNAL_GENERAL_ENTITY && entity->etype != XML_INTERNAL_PREDEFINED_ENTITY) {
-            xml::throwParseError(m_file, line,
+            xml::throwUnreadable(m_file, line,
                                  std::string("la entidad externa \"") + name +
                                      "\" no se carga: un documento de servicio no puede traer contenido de fuera");
         }
         if (depth >= kMaxDepth)
-            xml::throwParseError(m_file, line, "las entidades están anidadas demasiado hondo");
+            xml::throwUnreadable(m_file, line, "las entidades están anidadas demasiado hondo");
         if (entity->children == nullptr && entity->content != nullptr && entity->etype == XML_INTERNAL_PREDEFINED_ENTITY) {
             append(reinterpret_cast<const char*>(entity->content), line, out);
             return;
@@ -200,7 +202,7 @@ private:
         const std::size_t length = std::strlen(text);
         m_expanded += length;
         if (m_expanded > kMaxExpandedBytes) {
-            xml::throwParseError(m_file, line,
+            xml::throwUnreadable(m_file, line,
                                  "las entidades se expanden a más de " + std::to_string(kMaxExpandedBytes) +
                                      " bytes de texto");
         }
@@ -269,7 +271,7 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
         xmlReaderForIO(&xml::InputFile::read, &xml::InputFile::close, &input, url.c_str(), nullptr,
                        xml::kSafeParseOptions));
     if (!reader)
-        xml::throwParseError(file, 0, "no se pudo preparar el analizador XML");
+        throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &xml::ParseErrors::handler, &errors);
 
     ServiceSections sections;

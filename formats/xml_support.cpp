@@ -108,6 +108,16 @@ void throwParseError(const std::filesystem::path& file, int line, std::string_vi
     throw Error(ErrorCode::XmlParse, message);
 }
 
+void throwUnreadable(const std::filesystem::path& file, int line, std::string_view reason)
+{
+    std::string message = "No se puede leer el documento \"" + displayPath(file) + "\"";
+    if (line > 0)
+        message += " (línea " + std::to_string(line) + ")";
+    message += ": ";
+    message += reason;
+    throw Error(ErrorCode::XmlParse, message);
+}
+
 void throwParseError(const std::filesystem::path& file, const ParseErrors& errors, const InputFile& input)
 {
     if (input.readError() != 0) {

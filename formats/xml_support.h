@@ -73,7 +73,9 @@ private:
 
 // Throws Error(XmlParse): the file, the parser's line and its reason, in one Spanish sentence.
 [[noreturn]] void throwParseError(const std::filesystem::path& file, int line, std::string_view reason);
-// Same, from what ParseErrors collected (or from a failed read, or a bare failure).
+// Throws Error(XmlParse) for a well-formed document that cannot be read safely.
+[[noreturn]] void throwUnreadable(const std::filesystem::path& file, int line, std::string_view reason);
+// Same as throwParseError, from what ParseErrors collected (or from a failed read, or a bare failure).
 [[noreturn]] void throwParseError(const std::filesystem::path& file, const ParseErrors& errors, const InputFile& input);
 
 // Every code unit up to U+0020 removed at both ends. In UTF-8 those are exactly the bytes
