@@ -171,7 +171,7 @@ private:
     std::unique_ptr<Stream> m_stream; // kept open while the lock is held
 };
 
-struct FieldSpec {
+struct FieldDescriptor {
     std::string name; // 1 to 10 characters: letters, digits, '_'
     char type = 'C';  // C, N, F, D or L
     int width = 0;
@@ -179,10 +179,10 @@ struct FieldSpec {
 };
 
 // Writes an empty table: the header, the descriptors, 0x0D and 0x1A.
-void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>& fields);
-void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
+void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields);
+void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields,
                 std::uint8_t languageDriver);
-void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>& fields,
+void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields,
                 std::uint8_t languageDriver, FileSystem& fs);
 
 // Appends records to a table that createFile made, holding its advisory lock. Each
@@ -208,6 +208,7 @@ private:
     std::filesystem::path m_path;
     Header m_header;
     std::unique_ptr<Stream> m_stream;
+    std::string m_buffer; // the record and its end mark, reused from append to append
 };
 
 } // namespace enlazio::dbf

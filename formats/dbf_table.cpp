@@ -112,12 +112,12 @@ void createTable(const fs::path& folder, std::string_view name, const TableLayou
         throw Error(ErrorCode::TableIo,
                     "No se puede crear la tabla " + target.string() + ": no existe la carpeta " + folder.string());
 
-    std::vector<dbf::FieldSpec> specs;
+    std::vector<dbf::FieldDescriptor> descriptors;
     for (const FieldDef& f : layout) {
         switch (f.type) {
-        case FieldType::Text: specs.push_back({f.name, 'C', f.size, 0}); break;
-        case FieldType::Integer: specs.push_back({f.name, 'N', dbf::kIntegerWidth, 0}); break;
-        case FieldType::Float: specs.push_back({f.name, 'N', dbf::kFloatWidth, dbf::kFloatDecimals}); break;
+        case FieldType::Text: descriptors.push_back({f.name, 'C', f.size, 0}); break;
+        case FieldType::Integer: descriptors.push_back({f.name, 'N', dbf::kIntegerWidth, 0}); break;
+        case FieldType::Float: descriptors.push_back({f.name, 'N', dbf::kFloatWidth, dbf::kFloatDecimals}); break;
         }
     }
 
@@ -151,7 +151,7 @@ void createTable(const fs::path& folder, std::string_view name, const TableLayou
                 throw Error(ErrorCode::TableIo, "No se puede borrar " + file.string() + ": " + error.reason);
         }
     held.clear();
-    dbf::createFile(target, specs, kAnsiLanguageDriver, io);
+    dbf::createFile(target, descriptors, kAnsiLanguageDriver, io);
 }
 
 std::string filterText(std::string_view field, std::string_view ansiValue)

@@ -38,13 +38,13 @@ void putToday(std::uint8_t* p)
     throw Error(ErrorCode::Internal, "No se puede crear la tabla " + label + ": " + detail);
 }
 
-void checkFields(const std::string& label, const std::vector<FieldSpec>& fields)
+void checkFields(const std::string& label, const std::vector<FieldDescriptor>& fields)
 {
     if (fields.size() > kMaxFields)
         throwBadLayout(label, "tiene " + std::to_string(fields.size()) + " campos y se admiten "
                                   + std::to_string(kMaxFields));
     std::set<std::string> names;
-    for (const FieldSpec& f : fields) {
+    for (const FieldDescriptor& f : fields) {
         bool nameOk = !f.name.empty() && f.name.size() < kFieldNameSize;
         for (char c : f.name)
             nameOk = nameOk && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_');
@@ -75,17 +75,17 @@ void checkFields(const std::string& label, const std::vector<FieldSpec>& fields)
 
 } // namespace
 
-void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>& fields)
+void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields)
 {
     createFile(file, fields, kAnsiLanguageDriver, osFileSystem());
 }
 
-void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>& fields, std::uint8_t languageDriver)
+void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields, std::uint8_t languageDriver)
 {
     createFile(file, fields, languageDriver, osFileSystem());
 }
 
-void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>& fields, std::uint8_t languageDriver,
+void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields, std::uint8_t languageDriver,
                 FileSystem& fs)
 {
     const std::string label = file.string();
@@ -93,7 +93,7 @@ void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>&
 
     const std::size_t headerLength = kHeaderSize + kFieldDescriptorSize * fields.size() + 1;
     std::size_t recordLength = 1;
-    for (const FieldSpec& f : fields)
+    for (const FieldDescriptor& f : fields)
         recordLength += static_cast<std::size_t>(f.width);
 
     std::vector<std::uint8_t> bytes(headerLength + 1, 0);
@@ -104,7 +104,7 @@ void createFile(const std::filesystem::path& file, const std::vector<FieldSpec>&
     putLe16(&bytes[kRecordLengthOffset], recordLength);
     bytes[kLanguageDriverOffset] = languageDriver;
     std::size_t pos = kHeaderSize;
-    for (const FieldSpec& f : fields) {
+    for (const FieldDescriptor& f : fields) {
         std::copy(f.name.begin(), f.name.end(), bytes.begin() + static_cast<std::ptrdiff_t>(pos));
         bytes[pos + 11] = static_cast<std::uint8_t>(f.type);
         bytes[pos + 16] = static_cast<std::uint8_t>(f.width);
@@ -193,11 +193,11 @@ void Appender::append(std::string_view record)
 
     // The record and the end mark go first and the count last: a run that stops in
     // between leaves the table as it was before this record.
-    std::string data(record);
-    data += static_cast<char>(kEndOfData);
+    m_buffer.assign(record);
+    m_buffer += static_cast<char>(kEndOfData);
     const std::uint64_t offset =
         m_header.headerLength + static_cast<std::uint64_t>(m_header.recordCount) * m_header.recordStride;
-    if (!m_stream->writeAt(offset, data.data(), data.size()))
+    if (!m_stream->writeAt(offset, m_buffer.data(), m_buffer.size()))
         throw writeFailed();
     std::uint8_t dateAndCount[7];
     putToday(dateAndCount);

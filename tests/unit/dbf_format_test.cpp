@@ -23,7 +23,7 @@ unsigned le16At(const std::vector<std::uint8_t>& b, std::size_t at)
     return b[at] | b[at + 1] << 8;
 }
 
-const std::vector<dbf::FieldSpec> kMixedFields = {
+const std::vector<dbf::FieldDescriptor> kMixedFields = {
     {"NOMBRE", 'C', 10, 0}, {"DNI", 'N', 11, 0}, {"HORAS", 'N', 20, 4},
     {"ALTA", 'D', 8, 0},    {"ACTIVO", 'L', 1, 0}, {"TASA", 'F', 10, 2},
 };
@@ -100,7 +100,7 @@ TEST(DbfWrite, EveryAppendLeavesCountRecordAndEndMark)
 
 TEST(DbfWrite, RefusesLayoutsTheFormatCannotHold)
 {
-    const std::vector<std::vector<dbf::FieldSpec>> bad = {
+    const std::vector<std::vector<dbf::FieldDescriptor>> bad = {
         {{"NOMBRE_LARGO", 'C', 4, 0}}, {{"", 'C', 4, 0}},      {{"A B", 'C', 4, 0}},
         {{"A", 'C', 0, 0}},            {{"A", 'C', 255, 0}},   {{"A", 'N', 21, 0}},
         {{"A", 'X', 4, 0}},            {{"A", 'C', 4, 0}, {"A", 'N', 11, 0}},
@@ -185,7 +185,7 @@ TEST(DbfRead, CodePageFollowsTheLanguageDriver)
 // failing, leaves a table holding exactly the records stored before.
 TEST(DbfWrite, StoppingAnywhereLeavesAValidTable)
 {
-    const std::vector<dbf::FieldSpec> fields = {{"COD", 'C', 4, 0}, {"HORAS", 'N', 20, 4}};
+    const std::vector<dbf::FieldDescriptor> fields = {{"COD", 'C', 4, 0}, {"HORAS", 'N', 20, 4}};
     const std::string rec[] = {record({"A1  ", "              1.0000"}), record({"B2  ", "              2.0000"}),
                                record({"C3  ", "              3.0000"})};
     struct Stop {
