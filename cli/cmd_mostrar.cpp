@@ -256,16 +256,18 @@ int cmdMostrar(const std::vector<std::string>& args)
         return usageError("falta la tabla");
 
     std::filesystem::path file;
-    // A name with a folder part or the .DBF ending is a file; a bare name is a table
-    // of the exchange folder, whatever the letter case of its file.
-    if (table->find('/') != std::string::npos || endsWithDbf(*table)) {
+    // A name with a folder part, or an existing .DBF file here, is that file; anything
+    // else names a table of the exchange folder, whatever the letter case of its file.
+    std::error_code ec;
+    if (table->find('/') != std::string::npos || (endsWithDbf(*table) && std::filesystem::is_regular_file(*table, ec))) {
         file = *table;
     } else {
+        const std::string fileName = endsWithDbf(*table) ? *table : *table + ".DBF";
         const std::filesystem::path folder = exchange ? resolveWindowsPath(*exchange) : exchangeFolder();
-        auto found = findCaseInsensitive(folder, *table + ".DBF");
+        auto found = findCaseInsensitive(folder, fileName);
         if (!found) {
-            std::fprintf(stderr, "enlazio-cli mostrar: No existe la tabla %s en la carpeta %s\n",
-                         (*table + ".DBF").c_str(), folder.string().c_str());
+            std::fprintf(stderr, "enlazio-cli mostrar: No existe la tabla %s en la carpeta %s\n", fileName.c_str(),
+                         folder.string().c_str());
             return kExitFailed;
         }
         file = *found;

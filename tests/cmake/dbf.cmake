@@ -77,3 +77,5 @@ enlazio_mostrar_test(opcion_desconocida 2 "mostrar|A|--tsv" "-DSTDERR_REGEX=opci
 enlazio_mostrar_test(exchange_sin_carpeta 2 "mostrar|A|--exchange" "-DSTDERR_REGEX=falta la carpeta")
 enlazio_mostrar_test(ayuda 0 "mostrar|--help" "-DSTDOUT_REGEX=^uso: enlazio-cli mostrar TABLA.*--csv")
 enlazio_mostrar_test(version 0 "mostrar|--version" "-DSTDOUT_REGEX=^enlazio-cli [0-9]+\\.[0-9]+\n$")
+enlazio_mostrar_test(nombre_con_extension 0 "mostrar|soluc_muestra.DBF|--csv|--exchange=${_dbf_data}"
+  "-DEXPECT_STDOUT=${_dbf_data}/soluc_muestra.csv")
