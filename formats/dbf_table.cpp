@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
@@ -144,14 +145,32 @@ void createTable(const fs::path& folder, std::string_view name, const TableLayou
             held.push_back(std::move(stream));
         }
     }
-    for (const auto& group : {tables, indexes})
-        for (const fs::path& file : group) {
-            dbf::IoError error;
-            if (!io.remove(file, error))
-                throw Error(ErrorCode::TableIo, "No se puede borrar " + file.string() + ": " + error.reason);
-        }
-    held.clear();
-    dbf::createFile(target, descriptors, kAnsiLanguageDriver, io);
+    // The new table is written beside the old one first, so that a table that cannot be
+    // written (a full disk) leaves the old one as it was instead of nothing.
+    const fs::path fresh = folder / ("." + base + ".DBF." + std::to_string(::getpid()) + ".nueva");
+    try {
+        dbf::createFile(fresh, descriptors, kAnsiLanguageDriver, io);
+    } catch (const Error& e) {
+        std::string message = e.what();
+        if (auto at = message.find(fresh.string()); at != std::string::npos)
+            message.replace(at, fresh.string().size(), target.string());
+        throw Error(e.code(), message);
+    }
+    try {
+        for (const auto& group : {tables, indexes})
+            for (const fs::path& file : group) {
+                dbf::IoError error;
+                if (!io.remove(file, error))
+                    throw Error(ErrorCode::TableIo, "No se puede borrar " + file.string() + ": " + error.reason);
+            }
+        fs::rename(fresh, target, ec);
+        if (ec)
+            throw Error(ErrorCode::TableIo, "No se puede crear la tabla " + target.string() + ": " + ec.message());
+    } catch (...) {
+        dbf::IoError ignored;
+        io.remove(fresh, ignored);
+        throw;
+    }
 }
 
 std::string filterText(std::string_view field, std::string_view ansiValue)

@@ -112,6 +112,16 @@ TEST_F(DbfTable, CreationReplacesARecordedTable)
     EXPECT_TRUE(c.eof());
 }
 
+TEST_F(DbfTable, CreationThatFailsKeepsTheOldTable)
+{
+    writeSoluc({{"A", "1", "1"}, {"B", "2", "2"}});
+    EXPECT_THROW(createTable(m_dir, "SOLUC", {{"NOMBRE_DEMASIADO_LARGO", FieldType::Text, 4}}), Error);
+    EXPECT_EQ(entries(), (std::vector<std::string> {"SOLUC.DBF"}));
+    TableComponent c("wwTableSoluc", "SOLUC");
+    c.open(m_dir);
+    EXPECT_EQ(c.rowCount(), 2u);
+}
+
 TEST_F(DbfTable, CreationFailsInAMissingFolder)
 {
     Error e = errorOf([&] { createTable(m_dir / "ATEMP", "PROFT", {{"ABREV", FieldType::Text, 4}}); });
