@@ -674,4 +674,9 @@ std::optional<std::size_t> FirstMatchIndex::find(std::string_view key) const
     return find(std::vector<std::string> {std::string(key)});
 }
 
+std::optional<std::size_t> FirstMatchIndex::find(std::initializer_list<std::string_view> key) const
+{
+    return find(std::vector<std::string>(key.begin(), key.end()));
+}
+
 } // namespace enlazio

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,7 +45,7 @@ public:
     void append();                  // a new record, every field empty, becomes current
     void setText(std::string_view field, std::string_view ansiText); // cut to width; empty stays empty
     void setFloat(std::string_view field, double value);
-    void setInteger(std::string_view field, std::int32_t value);
+    void setInteger(std::string_view field, std::int32_t value); // a numeric field, as N(11,0) keeps it
     double getFloat(std::string_view field) const; // as stored in the current record; 0 when never set
     void post();                    // stores the current record after the others
     void close();                   // no-op when closed
@@ -103,6 +104,8 @@ public:
     FirstMatchIndex(const TableComponent& table, const std::vector<std::string>& keyFields);
     std::optional<std::size_t> find(const std::vector<std::string>& key) const;
     std::optional<std::size_t> find(std::string_view key) const; // single key field
+    // find({"MAT", "1A"}): without it the braces would pick string_view's (first, last) constructor.
+    std::optional<std::size_t> find(std::initializer_list<std::string_view> key) const;
 
 private:
     struct Impl;

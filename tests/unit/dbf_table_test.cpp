@@ -437,7 +437,7 @@ TEST_F(DbfTable, FirstMatchIndexGivesTheSameRowAsAWalk)
         EXPECT_EQ(pair.find({casig, cgrup}), walked) << casig << "/" << cgrup;
         EXPECT_EQ(single.find(casig), walkedSingle) << casig;
     }
-    EXPECT_EQ(c.textAt(*pair.find(std::vector<std::string> {"LEN", "1A"}), c.fieldIndex("MATERIA")), "G3");
+    EXPECT_EQ(c.textAt(*pair.find({"LEN", "1A"}), c.fieldIndex("MATERIA")), "G3");
     EXPECT_THROW(FirstMatchIndex(c, {"NADA"}), Error);
 }
 
