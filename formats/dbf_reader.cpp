@@ -62,6 +62,14 @@ double bitsToDouble(std::uint64_t bits)
     return d;
 }
 
+// dBase 7 keeps doubles so that they sort as bytes: positives with the sign bit set,
+// negatives with every bit inverted.
+double level7Double(std::uint64_t stored)
+{
+    const std::uint64_t sign = 0x8000000000000000ull;
+    return bitsToDouble((stored & sign) != 0 ? stored ^ sign : ~stored);
+}
+
 std::optional<Flavor> flavorOf(std::uint8_t version)
 {
     switch (version) {
@@ -608,11 +616,7 @@ Value Reader::value(std::size_t record, std::size_t field) const
             auto v = static_cast<std::int32_t>(be32(bytes) ^ 0x80000000u);
             return makeValue(Value::Kind::Number, std::to_string(v));
         }
-        case 'O': {
-            std::uint64_t bits = be64(bytes);
-            bits = (bits & 0x8000000000000000ull) != 0 ? bits ^ 0x8000000000000000ull : ~bits;
-            return makeValue(Value::Kind::Number, canonicalDouble(bitsToDouble(bits)));
-        }
+        case 'O': return makeValue(Value::Kind::Number, canonicalDouble(level7Double(be64(bytes))));
         case '@': {
             double ms = bitsToDouble(be64(bytes));
             if (!std::isfinite(ms))
@@ -628,8 +632,13 @@ Value Reader::value(std::size_t record, std::size_t field) const
     } else if (flavor == Flavor::VisualFoxPro) {
         switch (f.type) {
         case 'I': return makeValue(Value::Kind::Number, std::to_string(static_cast<std::int32_t>(le32(bytes))));
-        case 'B':
-        case 'O': return makeValue(Value::Kind::Number, canonicalDouble(bitsToDouble(le64(bytes))));
+        case 'B': return makeValue(Value::Kind::Number, canonicalDouble(bitsToDouble(le64(bytes))));
+        case 'O': {
+            // Not a FoxPro type: some writers borrow it from dBase 7, so it is read that way.
+            if (allZero())
+                return {};
+            return makeValue(Value::Kind::Number, canonicalDouble(level7Double(be64(bytes))));
+        }
         case 'Y': {
             auto v = static_cast<std::int64_t>(le64(bytes));
             std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
