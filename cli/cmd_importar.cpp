@@ -2,7 +2,6 @@
 // Purpose: `enlazio-cli importar FILE [--exchange DIR]`: the import run without a window.
 #include "cli/commands.h"
 
-#include "formats/error.h"
 #include "formats/win_path.h"
 #include "import/result_document.h"
 
@@ -16,15 +15,23 @@
 namespace enlazio::cli {
 namespace {
 
-constexpr const char* kImportarUsage =
-    "uso: enlazio-cli importar ARCHIVO [--exchange DIR]\n"
-    "\n"
-    "Lee SOLUC y las seis tablas de intercambio de DIR (por omisión C:\\ATEMP) y escribe,\n"
-    "junto a ARCHIVO, el documento de resultado \"ResultadoAulix\" seguido de su nombre.\n";
+constexpr const char* kUsage
+    = "uso: enlazio-cli importar ARCHIVO [--exchange DIR]\n"
+      "\n"
+      "Lee el horario de SOLUC y las seis tablas de intercambio y escribe, junto a ARCHIVO,\n"
+      "el documento de resultado \"ResultadoAulix\" seguido del nombre de ARCHIVO.\n"
+      "ARCHIVO no se modifica.\n"
+      "\n"
+      "  --exchange DIR   carpeta de intercambio (por omisión C:\\ATEMP)\n"
+      "  --help           esta ayuda\n"
+      "  --version        versión del programa\n"
+      "\n"
+      "Estado de salida: 0 terminado, 1 fallo, 2 uso incorrecto, 3 no existe el archivo.\n";
 
-int usageError(const std::string& reason)
+int usageError(const std::string& problem)
 {
-    std::fprintf(stderr, "enlazio-cli importar: %s\n\n%s", reason.c_str(), kImportarUsage);
+    std::fprintf(stderr, "enlazio-cli importar: %s\n", problem.c_str());
+    std::fputs(kUsage, stderr);
     return kExitUsage;
 }
 
@@ -33,20 +40,30 @@ int usageError(const std::string& reason)
 int cmdImportar(const std::vector<std::string>& args)
 {
     std::optional<std::string> file;
-    std::optional<std::string> exchangeArg;
+    std::optional<std::filesystem::path> exchange;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kImportarUsage, stdout);
+            std::fputs(kUsage, stdout);
             return kExitOk;
         }
-        if (arg == "--exchange") {
-            if (i + 1 >= args.size())
-                return usageError("falta la carpeta tras --exchange");
-            if (exchangeArg)
-                return usageError("--exchange aparece dos veces");
-            exchangeArg = args[++i];
-        } else if (arg.starts_with("--")) {
+        if (arg == "--version") {
+            std::printf("enlazio-cli %s\n", ENLAZIO_VERSION);
+            return kExitOk;
+        }
+        if (arg == "--exchange" || arg.starts_with("--exchange=")) {
+            std::string dir;
+            if (arg == "--exchange") {
+                if (i + 1 == args.size())
+                    return usageError("falta la carpeta tras --exchange");
+                dir = args[++i];
+            } else {
+                dir = arg.substr(std::string_view("--exchange=").size());
+            }
+            if (dir.empty())
+                return usageError("la carpeta de --exchange está vacía");
+            exchange = dir;
+        } else if (arg.size() > 1 && arg.starts_with("-")) {
             return usageError("opción desconocida '" + arg + "'");
         } else if (file) {
             return usageError("sobra el argumento '" + arg + "'");
@@ -57,28 +74,21 @@ int cmdImportar(const std::vector<std::string>& args)
     if (!file)
         return usageError("falta el documento de servicio");
 
-    const std::filesystem::path chosen = resolveWindowsPath(*file);
-    const std::filesystem::path exchange = exchangeArg ? resolveWindowsPath(*exchangeArg) : exchangeFolder();
-
-    // Checked here and not left to runImport: a missing table is also "file not found"
-    // for the core, but only a missing document gets the status of its own.
-    if (!fileExists(chosen)) {
+    // Tested here too: for the core a missing table is also a missing file, but only a
+    // missing document has an exit status of its own.
+    if (!fileExists(*file)) {
         std::fputs("No existe archivo\n", stderr);
         return kExitNoFile;
     }
     try {
-        const ImportSummary summary = runImport(chosen, exchange);
-        std::printf("Proceso finalizado\n"
-                    "Documento de resultado: %s\n"
-                    "Secciones de profesor: %zu\n"
-                    "Entradas de actividad: %zu\n",
-                    summary.resultPath.string().c_str(), summary.teachers, summary.activities);
+        const ImportSummary summary = runImport(*file, exchange ? *exchange : exchangeFolder());
+        std::puts("Proceso finalizado");
+        std::printf("Documento de resultado: %s\n", summary.resultPath.string().c_str());
+        std::printf("Secciones de profesor: %zu\n", summary.teachers);
+        std::printf("Entradas de actividad: %zu\n", summary.activities);
         return kExitOk;
-    } catch (const Error& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return kExitFailed;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "Error interno: %s\n", error.what());
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "%s\n", failure.what());
         return kExitFailed;
     }
 }
