@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -85,8 +86,8 @@ struct Fixture {
         write("SOLUC", soluc, solucRows, [&](TableWriter& t, std::size_t i) {
             const std::size_t other = (i * 7919) % tableRows;
             t.setText("PROF", code('P', i % tableRows));
-            t.setFloat("DIA", static_cast<double>(i % 8)); // day 0 now and then
-            t.setFloat("HORA", static_cast<double>(i % hoursPerDay + 1));
+            t.setInteger("DIA", static_cast<std::int32_t>(i % 8)); // day 0 now and then
+            t.setInteger("HORA", static_cast<std::int32_t>(i % hoursPerDay + 1));
             t.setText("ASIG", code('S', other));
             t.setText("AULA", code('A', tableRows - 1 - other));
             t.setText("CODGRUPO", code('G', other));

@@ -77,6 +77,8 @@ inline void writeTable(const fs::path& folder, std::string_view name, const Tabl
                     type = field.type;
             if (type == FieldType::Text)
                 writer.setText(columns[i], row[i]);
+            else if (type == FieldType::Integer)
+                writer.setInteger(columns[i], std::stoi(row[i]));
             else
                 writer.setFloat(columns[i], std::stod(row[i]));
         }
