@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 using enlazio::FieldDef;
 using enlazio::FieldType;
 using enlazio::TableLayout;
+using Rows = std::vector<std::vector<std::string>>;
 
 // A fresh folder per test, removed afterwards.
 class TempFolder {
@@ -61,7 +62,7 @@ inline std::string readFile(const fs::path& path)
 // `columns` in order (Windows-1252). A number field gets its text as a number; an empty
 // text leaves any field empty.
 inline void writeTable(const fs::path& folder, std::string_view name, const TableLayout& layout,
-                       const std::vector<std::string>& columns, const std::vector<std::vector<std::string>>& rows)
+                       const std::vector<std::string>& columns, const Rows& rows)
 {
     enlazio::createTable(folder, name, layout);
     enlazio::TableWriter writer(folder, std::string(name));

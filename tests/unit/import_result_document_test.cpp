@@ -21,8 +21,6 @@ constexpr std::string_view kDocument = "<?xml version=\"1.0\" encoding=\"UTF-8\"
                                        "<SERVICIO><SALIDAS><listasal seq=\"PROFESORES\"><listasal>"
                                        "<salida dato=\"X\">old</salida></listasal></listasal></SALIDAS></SERVICIO>\n";
 
-using Rows = std::vector<std::vector<std::string>>;
-
 // Lookup tables shared by the cases. Duplicate keys come after the row that must win.
 void writeLookupTables(const fs::path& exchange)
 {
