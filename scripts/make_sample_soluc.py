@@ -5,9 +5,11 @@
 
 Usage: make_sample_soluc.py EXCHANGE_DIR [OUTPUT.DBF]
 
-Each ASIGT row (one teaching assignment) goes to the teacher with the least load so far,
-and each of its sessions to the first slot of DIASHORAST in which the teacher, the group
-and the room are all free, spread over the week. A session that finds no slot is written
+Each ASIGT row (one teaching assignment) goes to a teacher who already teaches that
+subject in another course, or else to the teacher with the least load so far,
+and each of its sessions to the first slot of DIASHORAST in which the teacher and the
+group are free, spread over the week, in its own room when that is free and else in
+another free room. A session that finds no slot is written
 with DIA 0 and HORA 0, as Aularis leaves an activity it could not place. The output is
 reproducible: the same tables always give the same bytes.
 
@@ -115,44 +117,57 @@ def session_count(row):
 
 def build_timetable(teachers, assignments, rooms, slots):
     days = sorted({day for day, _ in slots})
+    hours = sorted({hour for _, hour in slots})
     busy = set()  # ("P"|"G"|"A", code, day, hour)
     load = {teacher: 0 for teacher in teachers}
-    rows = []
+    subjects_of = {teacher: set() for teacher in teachers}
+    # A teacher takes about an even share of the week, a few hours more at most.
+    limit = math.ceil(sum(session_count(a) for a in assignments) / len(teachers)) + 3
+    plans = []
     for number, assignment in enumerate(assignments):
-        teacher = min(teachers, key=lambda code: (load[code], teachers.index(code)))
         sessions = session_count(assignment)
+        # Teachers keep to their subject (its code without the course), as departments do.
+        area = assignment["CASIG"][:3]
+        same_area = [code for code in teachers if area in subjects_of[code] and load[code] + sessions <= limit]
+        teacher = min(same_area or teachers, key=lambda code: (load[code], teachers.index(code)))
+        subjects_of[teacher].add(area)
         load[teacher] += sessions
-        group = assignment["CGRUP"]
         room = assignment["CAULA"] or (rooms[number % len(rooms)] if rooms else "")
-        used_days = set()
-        for session in range(sessions):
-            # Start each assignment on another day so the week fills evenly.
-            first_day = (number + 2 * session) % len(days) if days else 0
-            order = days[first_day:] + days[:first_day]
-            placed = None
-            for same_day_allowed in (False, True):
-                for hour in sorted({hour for _, hour in slots}):
-                    for day in order:
-                        if (day, hour) not in slots:
+        plans.append({"teacher": teacher, "sessions": sessions, "group": assignment["CGRUP"],
+                      "subject": assignment["CASIG"], "room": room, "days": set()})
+
+    def place(plan, number, session, room_choices):
+        # Start each assignment on another day so the week fills evenly.
+        first_day = (number + 2 * session) % len(days)
+        order = days[first_day:] + days[:first_day]
+        for same_day_allowed in (False, True):
+            for hour in hours:
+                for day in order:
+                    if (day, hour) not in slots or (day in plan["days"] and not same_day_allowed):
+                        continue
+                    if ("P", plan["teacher"], day, hour) in busy or ("G", plan["group"], day, hour) in busy:
+                        continue
+                    for room in room_choices:
+                        if room and ("A", room, day, hour) in busy:
                             continue
-                        if day in used_days and not same_day_allowed:
-                            continue
-                        keys = [("P", teacher, day, hour), ("G", group, day, hour)]
-                        if room:
-                            keys.append(("A", room, day, hour))
-                        if any(key in busy for key in keys):
-                            continue
-                        busy.update(keys)
-                        placed = (day, hour)
-                        break
-                    if placed:
-                        break
-                if placed:
-                    break
-            day, hour = placed if placed else (0, 0)
-            used_days.add(day)
-            rows.append({"PROF": teacher, "DIA": day, "HORA": hour, "ASIG": assignment["CASIG"],
-                         "AULA": room, "CODGRUPO": group})
+                        busy.update({("P", plan["teacher"], day, hour), ("G", plan["group"], day, hour),
+                                     ("A", room, day, hour)})
+                        return day, hour, room
+        return None
+
+    rows = []
+    # Session by session over all assignments, so that no subject takes every good slot.
+    for session in range(max((plan["sessions"] for plan in plans), default=0)):
+        for number, plan in enumerate(plans):
+            if session >= plan["sessions"]:
+                continue
+            # Its own room when it can; otherwise whichever room is free.
+            placed = place(plan, number, session, [plan["room"]]) \
+                or place(plan, number, session, [room for room in rooms if room != plan["room"]])
+            day, hour, room = placed if placed else (0, 0, plan["room"])
+            plan["days"].add(day)
+            rows.append({"PROF": plan["teacher"], "DIA": day, "HORA": hour, "ASIG": plan["subject"],
+                         "AULA": room, "CODGRUPO": plan["group"]})
     # Aularis lists a teacher's week day by day; unplaced activities come last.
     rank = {teacher: index for index, teacher in enumerate(teachers)}
     rows.sort(key=lambda row: (rank[row["PROF"]], row["DIA"] == 0, row["DIA"], row["HORA"]))
