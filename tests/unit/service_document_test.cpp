@@ -140,6 +140,9 @@ struct EncodingCase {
     std::vector<std::string> savedPieces; // byte sequences the saved file holds
 };
 
+// Keeps test listings readable: the case's name instead of its bytes.
+void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
+
 class ServiceDocumentSave : public ::testing::TestWithParam<EncodingCase> {};
 
 TEST_P(ServiceDocumentSave, WritesTheDeclaredEncodingWithReferencesForWhatItLacks)

@@ -63,6 +63,7 @@ struct EnvelopeCase {
     const char* xml;
     Entries materias;
 };
+void PrintTo(const EnvelopeCase& c, std::ostream* out) { *out << c.name; }
 
 class ServiceSectionsEnvelope : public ::testing::TestWithParam<EnvelopeCase> {};
 
@@ -141,6 +142,7 @@ struct TextCase {
     const char* content; // what the salida element holds
     const char* expected; // Windows-1252
 };
+void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 
 class ServiceSectionsValueText : public ::testing::TestWithParam<TextCase> {};
 
@@ -231,6 +233,7 @@ struct EncodingCase {
     Encoding encoding;
     const char* declaration; // nullptr: none
 };
+void PrintTo(const EncodingCase& c, std::ostream* out) { *out << c.name; }
 
 class ServiceSectionsEncoding : public ::testing::TestWithParam<EncodingCase> {};
 
