@@ -71,7 +71,8 @@ QPushButton* makeButton(const char* name, const QString& text, QStyle::StandardP
     button->setGeometry(geometry);
     if (glyph != QStyle::SP_CustomBase)
         button->setIcon(button->style()->standardIcon(glyph, nullptr, button));
-    button->setAutoDefault(false);
+    // Return on a focused button presses it, as on Windows.
+    button->setAutoDefault(true);
     return button;
 }
 

@@ -20,16 +20,6 @@
 namespace enlazio {
 namespace {
 
-void runMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text)
-{
-    QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::NoButton, parent);
-    QPushButton* accept = box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
-    accept->setObjectName(QStringLiteral("Aceptar"));
-    box.setDefaultButton(accept);
-    box.setEscapeButton(accept);
-    box.exec();
-}
-
 } // namespace
 
 QtDesktop::~QtDesktop()
@@ -47,6 +37,31 @@ QWidget* QtDesktop::dialogParent() const
     if (const QWindow* handle = m_mainWindow->windowHandle(); handle != nullptr && handle->parent() != nullptr)
         return nullptr;
     return m_mainWindow;
+}
+
+void QtDesktop::keepAboveHost(QWidget& dialog) const
+{
+    // Embedded, a dialog stands on its own; made transient for the host's window, the
+    // window manager keeps it above the host program.
+    if (m_mainWindow == nullptr || dialog.parentWidget() != nullptr)
+        return;
+    const QWindow* handle = m_mainWindow->windowHandle();
+    if (handle == nullptr || handle->parent() == nullptr)
+        return;
+    dialog.winId();
+    dialog.windowHandle()->setTransientParent(handle->parent());
+}
+
+void QtDesktop::runMessageBox(int icon, const QString& text)
+{
+    QMessageBox box(QMessageBox::Icon(icon), QString::fromUtf8(kApplicationTitle), text, QMessageBox::NoButton,
+                    dialogParent());
+    QPushButton* accept = box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+    accept->setObjectName(QStringLiteral("Aceptar"));
+    box.setDefaultButton(accept);
+    box.setEscapeButton(accept);
+    keepAboveHost(box);
+    box.exec();
 }
 
 bool QtDesktop::executeOpenDialog(OpenDialogSettings& settings)
@@ -69,6 +84,7 @@ bool QtDesktop::executeOpenDialog(OpenDialogSettings& settings)
         dialog.setDirectory(last.absolutePath());
         dialog.selectFile(last.fileName());
     }
+    keepAboveHost(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const QStringList chosen = dialog.selectedFiles();
@@ -80,12 +96,12 @@ bool QtDesktop::executeOpenDialog(OpenDialogSettings& settings)
 
 void QtDesktop::showMessage(const QString& text)
 {
-    runMessageBox(dialogParent(), QMessageBox::NoIcon, text);
+    runMessageBox(QMessageBox::NoIcon, text);
 }
 
 void QtDesktop::showFailure(const QString& text)
 {
-    runMessageBox(dialogParent(), QMessageBox::Critical, text);
+    runMessageBox(QMessageBox::Critical, text);
 }
 
 void QtDesktop::setCursor(AppCursor cursor)

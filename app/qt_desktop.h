@@ -29,6 +29,8 @@ public:
 
 private:
     QWidget* dialogParent() const;
+    void keepAboveHost(QWidget& dialog) const;
+    void runMessageBox(int icon, const QString& text);
 
     QPointer<QWidget> m_mainWindow;
     bool m_hourGlass = false;

@@ -12,6 +12,9 @@ dialog=$(find_window --onlyvisible --name '^Archivo XML$')
 form=$(find_window --name "^$kCaption\$")
 [ $(( $(parent_of "$form") )) -eq $(( 16#$host )) ] || fail "la ventana no es hija de la anfitriona"
 xwininfo -id "$form" | grep -q 'Map State: IsUnMapped' || fail "la ventana se ha mostrado antes que el diálogo"
+# The dialog stays above the host program.
+transient=$(xprop -id "$dialog" WM_TRANSIENT_FOR | sed -n 's/.*# \(0x[0-9a-fA-F]*\).*/\1/p')
+[ $(( ${transient:-0} )) -eq $(( 16#$host )) ] || fail "el diálogo no depende de la ventana anfitriona"
 
 # A typed name without extension: the dialog adds .xml.
 keys_to "$dialog" type --delay 5 "$ENLAZIO_DRIVE_C/ATEMP/DELPHOS/servicio"

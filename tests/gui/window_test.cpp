@@ -29,6 +29,7 @@ private Q_SLOTS:
     void gradients_data();
     void gradients();
     void embeddedWindowHasNoBorder();
+    void returnPressesFocusedButton();
 
 private:
     FakeDesktop m_desktop;
@@ -203,6 +204,14 @@ void WindowTest::embeddedWindowHasNoBorder()
     QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
     QVERIFY(embedded.isWindow());
     QCOMPARE(embedded.size(), QSize(632, 266));
+}
+
+void WindowTest::returnPressesFocusedButton()
+{
+    QTest::keyClick(m_form->findChild<QPushButton*>("BExportar"), Qt::Key_Return);
+    QCOMPARE(m_desktop.proposals.size(), size_t(1)); // the export's dialog came up
+    QTest::keyClick(m_form->findChild<QPushButton*>("BClose"), Qt::Key_Return);
+    QVERIFY(m_form->isClosed());
 }
 
 QTEST_MAIN(WindowTest)

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 : "${ENLAZIO_EXE:?}" "${ENLAZIO_TEST_HOST:?}" "${ENLAZIO_TEST_GRAB:?}" "${ENLAZIO_GUI_DATA:?}" "${DISPLAY:?}"
-for tool in xdotool xwininfo; do
+for tool in xdotool xwininfo xprop; do
   command -v "$tool" >/dev/null || { echo "FALLO: falta $tool (paquetes xdotool, x11-utils)" >&2; exit 1; }
 done
 
