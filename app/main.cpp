@@ -28,9 +28,11 @@ int main(int argc, char** argv)
     enlazio::TMForm form(desktop, std::move(arguments));
     desktop.setMainWindow(&form);
     // exit(), not quit(): Qt 6's quit() first asks every window to close and can be refused.
-    // Queued, so that a window closed by the verb's run before the loop starts still ends it.
-    QObject::connect(
-        &form, &enlazio::TMForm::programEnded, &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // It also ends a modal dialog that is open when the host's window goes away.
+    QObject::connect(&form, &enlazio::TMForm::programEnded, &app, [] { QCoreApplication::exit(0); });
     form.show();
+    // The verb's run may have ended the program before the message loop starts.
+    if (form.isClosed())
+        return 0;
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "app/main_form.h"
 
 #include "app/gradient_panel.h"
+#include "app/host_watch.h"
 #include "export/conversions.h"
 #include "formats/codepage.h"
 #include "formats/error.h"
@@ -96,6 +97,7 @@ TMForm::TMForm(Desktop& desktop, std::vector<std::string> arguments, QWidget* pa
 TMForm::~TMForm()
 {
     // Our native window is a child of the host's: let it go before the host's handle.
+    m_hostWatch.reset();
     if (m_host)
         destroy();
 }
@@ -185,8 +187,20 @@ void TMForm::embedInto(quint32 hostWindow)
     if (!m_host)
         return; // this platform cannot host a window in another program's window
     // Parented before the first show, the native window is created inside the host.
-    winId();
+    const WId own = winId();
     windowHandle()->setParent(m_host.get());
+    m_hostWatch = std::make_unique<HostWatch>(own);
+    connect(m_hostWatch.get(), &HostWatch::hostGone, this, &TMForm::endWithHost);
+}
+
+void TMForm::endWithHost()
+{
+    // Our window went with the host's. No closing can run, so no result code is written,
+    // but the program must not run on without a window.
+    if (m_closed)
+        return;
+    m_closed = true;
+    Q_EMIT programEnded();
 }
 
 void TMForm::placeCentred()

@@ -22,6 +22,7 @@ class QWindow;
 namespace enlazio {
 
 class GradientPanel;
+class HostWatch;
 
 inline constexpr char kMainFormCaption[] = "Exportar e importar datos entre Aularis y Delphos ";
 // The application's help file as set at start, and as the help button names it.
@@ -71,7 +72,7 @@ public:
     void setVisible(bool visible) override;
 
 Q_SIGNALS:
-    // The window has closed for good; the program ends with it.
+    // The window has closed for good, or vanished with the host's; the program ends with it.
     void programEnded();
 
 protected:
@@ -87,6 +88,7 @@ private:
     void missingFile(std::int32_t embeddedCode);
     void finishRun();
     void showHelpTopic();
+    void endWithHost();
 
     Desktop& m_desktop;
     const std::vector<std::string> m_arguments;
@@ -95,6 +97,7 @@ private:
     ImportTables m_tables;
     std::string m_helpFile = kStartHelpFile;
     std::unique_ptr<QWindow> m_host;
+    std::unique_ptr<HostWatch> m_hostWatch;
     bool m_shownOnce = false;
     bool m_closed = false;
 
