@@ -122,12 +122,15 @@ void TMForm::buildWindow()
     const QColor panelEnd(0xFF, 0xEE, 0xDD);
     m_draw3D2 = new GradientPanel(panelStart, panelMiddle, panelEnd, this);
     m_draw3D2->setObjectName(QStringLiteral("Draw3D2"));
+    m_draw3D2->setAccessibleName(QStringLiteral("Draw3D2"));
     m_draw3D2->setGeometry(1, 0, 315, 169);
     m_draw3D3 = new GradientPanel(panelStart, panelMiddle, panelEnd, this);
     m_draw3D3->setObjectName(QStringLiteral("Draw3D3"));
+    m_draw3D3->setAccessibleName(QStringLiteral("Draw3D3"));
     m_draw3D3->setGeometry(316, 0, 317, 169);
     m_draw3D1 = new GradientPanel(QColor(0xC2, 0xCD, 0xFE), QColor(0xCF, 0xF2, 0xFE), QColor(0xCC, 0xD8, 0xE6), this);
     m_draw3D1->setObjectName(QStringLiteral("Draw3D1"));
+    m_draw3D1->setAccessibleName(QStringLiteral("Draw3D1"));
     m_draw3D1->setGeometry(0, 168, 633, 97);
 
     const QFont headingFont = windowFont({ QStringLiteral("Arial") }, 16, true);
