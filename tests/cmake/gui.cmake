@@ -32,7 +32,7 @@ foreach(tool host_window grab_window)
   enlazio_warnings(enlazio_test_${tool})
 endforeach()
 
-foreach(scenario embedded_export embedded_unknown_verb host_gone standalone_cancel screenshot)
+foreach(scenario embedded_export embedded_unknown_verb host_gone standalone_cancel typed_arguments screenshot)
   add_test(NAME gui.xvfb.${scenario}
     COMMAND bash ${ENLAZIO_GUI_TEST_DIR}/with_xvfb.sh bash ${ENLAZIO_GUI_TEST_DIR}/${scenario}.sh)
   set_tests_properties(gui.xvfb.${scenario} PROPERTIES
