@@ -60,6 +60,8 @@ QLabel* makeLabel(const char* name, const QString& text, const QRect& geometry, 
     label->setGeometry(geometry);
     label->setFont(font);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The form's background role is Button, which would make a child's text ButtonText.
+    label->setForegroundRole(QPalette::WindowText);
     return label;
 }
 

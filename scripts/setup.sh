@@ -9,7 +9,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 packages=(
   build-essential cmake pkg-config
   libxml2-dev libxml2-utils
-  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-liberation
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libxcb1-dev fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbfread
   xvfb xauth xdotool x11-utils

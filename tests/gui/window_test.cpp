@@ -28,6 +28,7 @@ private Q_SLOTS:
     void tabOrder();
     void gradients_data();
     void gradients();
+    void versionLabelIsRed();
     void embeddedWindowHasNoBorder();
     void returnPressesFocusedButton();
 
@@ -194,6 +195,20 @@ void WindowTest::gradients()
     QVERIFY2(near(image.pixelColor(x, 0), top), qPrintable(image.pixelColor(x, 0).name()));
     QVERIFY2(near(image.pixelColor(x, (h - 1) / 2), middle), qPrintable(image.pixelColor(x, (h - 1) / 2).name()));
     QVERIFY2(near(image.pixelColor(x, h - 1), bottom), qPrintable(image.pixelColor(x, h - 1).name()));
+}
+
+void WindowTest::versionLabelIsRed()
+{
+    auto* label = m_form->findChild<QLabel*>(QStringLiteral("Label1"));
+    QVERIFY(label != nullptr);
+    const QImage image = label->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            red += c.red() > 180 && c.green() < 90 && c.blue() < 90 ? 1 : 0;
+        }
+    QVERIFY2(red > 20, qPrintable(QString::number(red)));
 }
 
 void WindowTest::embeddedWindowHasNoBorder()
