@@ -21,7 +21,7 @@ for table in ASIGNOMT PROFT AULAT GRUPOST ASIGT DIASHORAST; do
   echo
   echo "== $table (primeras filas)"
   "$cli" mostrar "$table" >"$demo/$table.txt"
-  head -n 14 "$demo/$table.txt"
+  head -n 30 "$demo/$table.txt"
 done
 
 if [ -f samples/SOLUC.DBF ]; then
