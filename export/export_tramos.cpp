@@ -3,6 +3,7 @@
 #include "export/conversions.h"
 #include "export/table_layouts.h"
 
+#include "formats/day_letters.h"
 #include "formats/dbf_table.h"
 
 #include <algorithm>
@@ -15,17 +16,12 @@ struct Slot {
     std::string name, code, start, end, minutes;
 };
 
-// The day letters of the timetable, Monday to Sunday; matched exactly, capitals only.
-constexpr std::string_view kDayLetters = "LMXJVSD";
-
 std::string dayNumber(std::string_view slotName)
 {
     if (slotName.empty())
         return {};
-    const auto day = kDayLetters.find(slotName.front());
-    if (day == std::string_view::npos)
-        return std::string(1, slotName.front());
-    return std::to_string(day + 1);
+    const int day = dayNumberOfLetter(slotName.front());
+    return day == 0 ? std::string(1, slotName.front()) : std::to_string(day);
 }
 
 Slot readSlot(const SectionEntries& tramos, std::size_t entry)

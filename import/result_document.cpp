@@ -2,6 +2,7 @@
 // Purpose: the import run: SOLUC and the six exchange tables rebuild SALIDAS, saved as the result file.
 #include "import/result_document.h"
 
+#include "formats/day_letters.h"
 #include "formats/error.h"
 #include "formats/win_path.h"
 
@@ -132,10 +133,8 @@ private:
 // Day letter of a timetable day read as text: "1".."7" give L M X J V S D, anything else none.
 std::string_view dayLetter(std::string_view dayText)
 {
-    static constexpr std::string_view kLetters[] = {"L", "M", "X", "J", "V", "S", "D"};
-    if (dayText.size() == 1 && dayText[0] >= '1' && dayText[0] <= '7')
-        return kLetters[dayText[0] - '1'];
-    return {};
+    return dayText.size() == 1 && dayText[0] >= '1' && dayText[0] <= '7' ? dayLetterOfNumber(dayText[0] - '0')
+                                                                           : std::string_view {};
 }
 
 std::string slotKey(std::string_view dayText, std::int32_t hour)
