@@ -335,7 +335,8 @@ Header parseHeader(const std::vector<std::uint8_t>& bytes, std::uint64_t fileSiz
         offset += static_cast<std::size_t>(f.width);
         const int binary = binaryWidth(h.flavor, f.type);
         if (binary != 0 && f.width != binary)
-            throwFormat(label, "el campo '" + f.name + "' de tipo " + std::string(1, f.type) + " mide "
+            // The name is bytes in the table's code page; the message is UTF-8.
+            throwFormat(label, "el campo '" + codePageToUtf8(f.name, h.codePage) + "' de tipo " + std::string(1, f.type) + " mide "
                                    + std::to_string(f.width) + " bytes y debe medir "
                                    + std::to_string(binary));
     }
@@ -619,7 +620,8 @@ Value Reader::value(std::size_t record, std::size_t field) const
         case 'O': return makeValue(Value::Kind::Number, canonicalDouble(level7Double(be64(bytes))));
         case '@': {
             double ms = bitsToDouble(be64(bytes));
-            if (!std::isfinite(ms))
+            // Beyond some ten thousand years the day count would not even fit an integer.
+            if (!std::isfinite(ms) || std::fabs(ms) / 86400000.0 > 4e6)
                 return {};
             // Milliseconds since 0001-01-01 counted from day 1.
             const double days = std::floor(ms / 86400000.0);
