@@ -22,6 +22,31 @@ std::string systemReason(int errnoValue)
     return std::error_code(errnoValue, std::generic_category()).message();
 }
 
+// libxml2 quotes up to 50 bytes of the document in some messages, cut anywhere, so a
+// message may end inside a character; the user's text must stay UTF-8 on one line.
+std::string readableReason(std::string_view message)
+{
+    std::string out;
+    for (std::size_t i = 0; i < message.size();) {
+        const auto b = static_cast<unsigned char>(message[i]);
+        std::size_t length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        for (std::size_t k = 1; length > 1 && k < length; ++k)
+            if (i + k >= message.size() || (static_cast<unsigned char>(message[i + k]) & 0xC0) != 0x80)
+                length = 0;
+        if (length == 0) {
+            out += '?';
+            ++i;
+        } else {
+            out.append(message, i, length);
+            i += length;
+        }
+    }
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return out;
+}
+
 } // namespace
 
 InputFile::InputFile(const std::filesystem::path& path)
@@ -75,7 +100,7 @@ void ParseErrors::record(const xmlError* error)
         return;
     m_failed = true;
     m_line = error->line;
-    m_reason = error->message != nullptr ? error->message : "";
+    m_reason = error->message != nullptr ? readableReason(error->message) : "";
     while (!m_reason.empty() && (m_reason.back() == '\n' || m_reason.back() == '\r' || m_reason.back() == ' '))
         m_reason.pop_back();
     if (m_reason.empty())
