@@ -105,6 +105,14 @@ void ParseErrors::record(const xmlError* error)
         m_reason.pop_back();
     if (m_reason.empty())
         m_reason = "error " + std::to_string(error->code) + " del analizador XML";
+    // The limits that protect the tool, said so that the user can tell what is wrong;
+    // libxml2 calls any runaway expansion a loop and suggests an option nobody can set here.
+    if (error->code == XML_ERR_ENTITY_LOOP)
+        m_reason = "las entidades del documento se expanden sin medida, así que no se leen";
+    else if (m_reason.starts_with("Excessive depth in document"))
+        m_reason = "los elementos se anidan a más de 256 niveles, más de lo que se lee";
+    else if (error->code == XML_ERR_DOCUMENT_EMPTY)
+        m_reason = "no contiene ningún elemento XML";
 }
 
 void ParseErrors::handler(void* self, xmlErrorPtr error)
