@@ -186,17 +186,21 @@ void Appender::append(std::string_view record)
     const std::uint32_t number = m_header.recordCount + 1;
     if (number == 0)
         throw Error(ErrorCode::TableIo, "La tabla " + label + " no admite más registros");
-    auto writeFailed = [&] {
-        return Error(ErrorCode::TableIo, "No se puede escribir el registro " + std::to_string(number) + " de la tabla "
-                                             + label + ": " + m_stream->lastError());
-    };
-
     // The record and the end mark go first and the count last: a run that stops in
     // between leaves the table as it was before this record.
     m_buffer.assign(record);
     m_buffer += static_cast<char>(kEndOfData);
     const std::uint64_t offset =
         m_header.headerLength + static_cast<std::uint64_t>(m_header.recordCount) * m_header.recordStride;
+    auto writeFailed = [&] {
+        Error error(ErrorCode::TableIo, "No se puede escribir el registro " + std::to_string(number) + " de la tabla "
+                                            + label + ": " + m_stream->lastError());
+        // A record written in part (a full disk) or not counted must not show to a reader
+        // that goes by the end mark instead of the count: the mark goes back in its place.
+        const char endOfData = static_cast<char>(kEndOfData);
+        m_stream->writeAt(offset, &endOfData, 1);
+        return error;
+    };
     if (!m_stream->writeAt(offset, m_buffer.data(), m_buffer.size()))
         throw writeFailed();
     std::uint8_t dateAndCount[7];
