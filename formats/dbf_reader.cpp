@@ -329,6 +329,12 @@ Header parseHeader(const std::vector<std::uint8_t>& bytes, std::uint64_t fileSiz
         plain = extended;
     }
 
+    // Fields that fill less of a record than its length leave bytes that nobody reads: a
+    // header length that cuts a field off, or a width made smaller, would shift every value.
+    if (plain < h.recordLength)
+        throwFormat(label, "la cabecera da a los registros " + std::to_string(h.recordLength)
+                               + " bytes y sus campos solo ocupan " + std::to_string(plain));
+
     std::size_t offset = 1;
     for (Field& f : h.fields) {
         f.offset = offset;
@@ -501,6 +507,17 @@ Reader Reader::open(const std::filesystem::path& file, const Options& options, F
     r.m_records.resize(static_cast<std::size_t>(r.m_header.recordCount) * r.m_header.recordStride);
     if (!r.m_records.empty() && !r.m_stream->readAt(r.m_header.headerLength, r.m_records.data(), r.m_records.size()))
         throw readFailed();
+    // A header that counts fewer records than the file holds would hide the others: a whole
+    // record after the counted ones (not the end mark) is refused rather than left unread.
+    const std::uint64_t end = r.m_header.headerLength + static_cast<std::uint64_t>(r.m_records.size());
+    if (*size - end >= r.m_header.recordStride) {
+        std::uint8_t flag = 0;
+        if (!r.m_stream->readAt(end, &flag, 1))
+            throw readFailed();
+        if (flag == static_cast<std::uint8_t>(kLiveFlag) || flag == static_cast<std::uint8_t>(kDeletedFlag))
+            throwFormat(label, "la cabecera indica " + std::to_string(r.m_header.recordCount)
+                                   + " registros y el archivo guarda más tras ellos");
+    }
     if (!options.exclusive)
         r.m_stream.reset();
     return r;
