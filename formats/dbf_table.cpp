@@ -7,9 +7,11 @@
 #include "formats/int_conversion.h"
 #include "formats/win_path.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -134,6 +136,13 @@ void createTable(const fs::path& folder, std::string_view name, const TableLayou
     if (ec)
         throw Error(ErrorCode::TableIo, "No se puede leer la carpeta " + folder.string() + ": " + ec.message());
 
+    // A table file made read-only stays as it is, as the timetable program's engine would
+    // leave it, rather than be deleted (the folder's permission would allow that).
+    for (const fs::path& table : tables) {
+        if (::faccessat(AT_FDCWD, table.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+            throw Error(ErrorCode::TableIo, "No se puede crear la tabla " + target.string() + ": " + table.string()
+                                                + " es de solo lectura");
+    }
     dbf::FileSystem& io = dbf::osFileSystem();
     std::vector<std::unique_ptr<dbf::Stream>> held;
     for (const fs::path& table : tables) {
@@ -387,8 +396,14 @@ struct TableComponent::Impl {
     std::size_t fieldIndex(std::string_view field) const
     {
         requireOpen();
-        if (auto index = reader->fieldIndex(field))
+        if (auto index = reader->fieldIndex(field)) {
+            // No dBase field is 0 bytes wide; read as empty, such a field would silently drop
+            // every value it should hold (a DIA of 0 passes every activity over).
+            if (reader->header().fields[*index].width == 0)
+                fail(ErrorCode::TableFormat, "el campo '" + std::string(field) + "' de la tabla " + table
+                                                 + " mide 0 bytes y no guarda ningún valor");
             return *index;
+        }
         fail(ErrorCode::FieldNotFound, "No se encuentra el campo '" + std::string(field) + "'");
     }
 
