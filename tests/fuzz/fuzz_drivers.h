@@ -187,6 +187,10 @@ inline void appendThroughTheSeam(testing::MemoryFileSystem& memory, std::size_t 
     try {
         const dbf::Reader after = dbf::Reader::open("t.dbf", {}, memory);
         require(after.recordCount() == before + (appended ? 1 : 0), "the record count after an append is wrong");
+        // A reader that goes by the end mark, not the count, must see the same records.
+        const std::size_t next = after.header().headerLength + after.recordCount() * after.header().recordStride;
+        require(next >= memory.file("t.dbf").size() || memory.file("t.dbf")[next] == dbf::kEndOfData,
+                "no end mark after the last counted record");
         // A rejected table must not come out of an append; one that read before reads after.
         if (before > 0) {
             const std::size_t stride = after.header().recordStride;
