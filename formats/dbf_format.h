@@ -187,7 +187,9 @@ void createFile(const std::filesystem::path& file, const std::vector<FieldDescri
 
 // Appends records to a table that createFile made, holding its advisory lock. Each
 // append writes the record and the end mark, then the header's date and record count,
-// so the file is a valid table after every record.
+// so the file is a valid table after every record. appendMany does the same for a run
+// of records with two writes in all; should they fail, it stores the records one by one
+// as append does, so that a failure leaves exactly the records before the failing one.
 class Appender {
 public:
     static Appender open(const std::filesystem::path& file);
@@ -201,14 +203,18 @@ public:
     std::size_t recordCount() const { return m_header.recordCount; }
     // record holds recordStride bytes, deletion flag first.
     void append(std::string_view record);
+    // records holds whole records one after another.
+    void appendMany(std::string_view records);
 
 private:
     Appender() = default;
+    bool store(std::string_view records, std::size_t count); // false when a write fails
+    std::uint64_t endOffset() const;                         // where the next record goes
 
     std::filesystem::path m_path;
     Header m_header;
     std::unique_ptr<Stream> m_stream;
-    std::string m_buffer; // the record and its end mark, reused from append to append
+    std::string m_buffer; // the records and the end mark, reused from append to append
 };
 
 } // namespace enlazio::dbf

@@ -32,8 +32,10 @@ using TableLayout = std::vector<FieldDef>;
 void createTable(const std::filesystem::path& folder, std::string_view name, const TableLayout& layout);
 
 // A conversion's own table object: opened on a table made by createTable, appends records.
-// Text passed in and out is Windows-1252. The record count in the header is kept right
-// after every post, so a run that stops half-way leaves a valid table.
+// Text passed in and out is Windows-1252. Posted records are stored a run at a time, and
+// all of them by close() or the destructor; the header's record count follows right after
+// every run stored, so a run that stops half-way leaves a valid table holding every
+// record posted before (a failing write: every record before the one that failed).
 class TableWriter {
 public:
     TableWriter(std::filesystem::path folder, std::string name);

@@ -5,6 +5,7 @@
 #include "formats/error.h"
 
 #include <ctime>
+#include <limits>
 #include <set>
 
 namespace enlazio::dbf {
@@ -186,29 +187,57 @@ void Appender::append(std::string_view record)
     const std::uint32_t number = m_header.recordCount + 1;
     if (number == 0)
         throw Error(ErrorCode::TableIo, "La tabla " + label + " no admite más registros");
-    // The record and the end mark go first and the count last: a run that stops in
-    // between leaves the table as it was before this record.
-    m_buffer.assign(record);
-    m_buffer += static_cast<char>(kEndOfData);
-    const std::uint64_t offset =
-        m_header.headerLength + static_cast<std::uint64_t>(m_header.recordCount) * m_header.recordStride;
-    auto writeFailed = [&] {
+    if (!store(record, 1)) {
         Error error(ErrorCode::TableIo, "No se puede escribir el registro " + std::to_string(number) + " de la tabla "
                                             + label + ": " + m_stream->lastError());
         // A record written in part (a full disk) or not counted must not show to a reader
         // that goes by the end mark instead of the count: the mark goes back in its place.
         const char endOfData = static_cast<char>(kEndOfData);
-        m_stream->writeAt(offset, &endOfData, 1);
-        return error;
-    };
-    if (!m_stream->writeAt(offset, m_buffer.data(), m_buffer.size()))
-        throw writeFailed();
+        m_stream->writeAt(endOffset(), &endOfData, 1);
+        throw error;
+    }
+}
+
+void Appender::appendMany(std::string_view records)
+{
+    const std::size_t stride = m_header.recordStride;
+    if (!m_stream)
+        throw Error(ErrorCode::Internal, "La tabla " + m_path.string() + " no está abierta");
+    if (stride == 0 || records.size() % stride != 0)
+        throw Error(ErrorCode::Internal, std::to_string(records.size()) + " bytes no son registros enteros de la tabla "
+                                             + m_path.string() + ", que los tiene de " + std::to_string(stride));
+    const std::size_t count = records.size() / stride;
+    if (count == 0)
+        return;
+    if (count <= std::numeric_limits<std::uint32_t>::max() - m_header.recordCount && store(records, count))
+        return;
+    // The header still counts the records before this run, so storing them one by one
+    // over what was half written finds the record that fails, as appending each would.
+    for (std::size_t i = 0; i < count; ++i)
+        append(records.substr(i * stride, stride));
+}
+
+std::uint64_t Appender::endOffset() const
+{
+    return m_header.headerLength + static_cast<std::uint64_t>(m_header.recordCount) * m_header.recordStride;
+}
+
+bool Appender::store(std::string_view records, std::size_t count)
+{
+    // The records and the end mark go first and the count last: a run that stops in
+    // between leaves the table as it was before these records.
+    m_buffer.assign(records);
+    m_buffer += static_cast<char>(kEndOfData);
+    if (!m_stream->writeAt(endOffset(), m_buffer.data(), m_buffer.size()))
+        return false;
+    const auto number = static_cast<std::uint32_t>(m_header.recordCount + count);
     std::uint8_t dateAndCount[7];
     putToday(dateAndCount);
     putLe32(dateAndCount + 3, number);
     if (!m_stream->writeAt(1, dateAndCount, sizeof dateAndCount))
-        throw writeFailed();
+        return false;
     m_header.recordCount = number;
+    return true;
 }
 
 } // namespace enlazio::dbf

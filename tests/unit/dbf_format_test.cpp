@@ -231,6 +231,64 @@ TEST(DbfWrite, StoppingAnywhereLeavesAValidTable)
     }
 }
 
+// Several records stored in one go: a disk that fills up at any byte leaves exactly the
+// records that fit, and the error names the first that did not; a write that fails once
+// is tried again record by record.
+TEST(DbfWrite, AppendingManyAtOnceStopsWhereAppendingEachWould)
+{
+    const std::vector<dbf::FieldDescriptor> fields = {{"COD", 'C', 4, 0}, {"HORAS", 'N', 20, 4}};
+    const std::string rec[] = {record({"A1  ", "              1.0000"}), record({"B2  ", "              2.0000"}),
+                               record({"C3  ", "              3.0000"})};
+    const std::string all = rec[0] + rec[1] + rec[2];
+    struct Stop {
+        std::optional<std::size_t> budget, failingWrite;
+        std::size_t expectedStored;
+    };
+    std::vector<Stop> stops;
+    for (std::size_t budget = 0; budget <= 3 * rec[0].size(); ++budget)
+        stops.push_back({budget, std::nullopt, std::min<std::size_t>(3, budget / rec[0].size())});
+    stops.push_back({std::nullopt, 1, 3}); // the run's records, then every record again
+    stops.push_back({std::nullopt, 2, 3}); // the run's count, then every record again
+
+    for (const Stop& stop : stops) {
+        const std::string label = "budget " + std::to_string(stop.budget.value_or(0)) + ", failing write "
+            + std::to_string(stop.failingWrite.value_or(0));
+        MemoryFileSystem fs;
+        dbf::createFile("t.dbf", fields, 0x57, fs);
+        fs.writeBudget = stop.budget;
+        fs.failingWrite = stop.failingWrite;
+        fs.writeCalls = 0;
+        auto a = dbf::Appender::open("t.dbf", fs);
+        try {
+            a.appendMany(all);
+            EXPECT_EQ(stop.expectedStored, 3u) << label;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), ErrorCode::TableIo);
+            EXPECT_NE(std::string(e.what()).find("registro " + std::to_string(stop.expectedStored + 1) + " de la tabla"),
+                      std::string::npos)
+                << label << ": " << e.what();
+        }
+        EXPECT_EQ(a.recordCount(), stop.expectedStored) << label;
+        fs.writeBudget.reset();
+        fs.failingWrite.reset();
+        auto r = dbf::Reader::open("t.dbf", {}, fs);
+        ASSERT_EQ(r.recordCount(), stop.expectedStored) << label;
+        for (std::size_t i = 0; i < stop.expectedStored; ++i)
+            EXPECT_EQ(r.value(i, 1).text, std::to_string(i + 1)) << label;
+    }
+}
+
+TEST(DbfWrite, AppendingManyRefusesAPartRecord)
+{
+    MemoryFileSystem fs;
+    dbf::createFile("t.dbf", {{"COD", 'C', 4, 0}}, 0x57, fs);
+    auto a = dbf::Appender::open("t.dbf", fs);
+    EXPECT_THROW(a.appendMany(" A1   B"), Error);
+    a.appendMany("");
+    EXPECT_EQ(a.recordCount(), 0u);
+    EXPECT_EQ(fs.file("t.dbf").size(), 32u + 32u + 1u + 1u);
+}
+
 TEST(DbfWrite, FailedCreationLeavesNoHalfTable)
 {
     MemoryFileSystem fs;

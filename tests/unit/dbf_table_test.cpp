@@ -397,6 +397,45 @@ TEST_F(DbfTable, WriterHoldsItsTableUntilClosed)
     EXPECT_NO_THROW(reader.open(m_dir));
 }
 
+// Records are stored a run at a time: while the writer is open the table on disk is valid
+// and holds a prefix of what was posted; closing, or leaving by an error, stores the rest.
+TEST_F(DbfTable, WriterStoresEveryPostedRecordInOrder)
+{
+    const std::size_t kRecords = 5000; // several runs of stored records, and a part run
+    for (const bool leaveByError : {false, true}) {
+        createTable(m_dir, "PROFT", {{"ABREV", FieldType::Text, 4}, {"DNI", FieldType::Integer, 0}});
+        std::size_t storedWhileOpen = 0;
+        try {
+            TableWriter w(m_dir, "PROFT");
+            w.open();
+            for (std::size_t i = 0; i < kRecords; ++i) {
+                w.append();
+                w.setText("ABREV", "P" + std::to_string(i % 1000));
+                w.setInteger("DNI", static_cast<std::int32_t>(i));
+                w.post();
+            }
+            EXPECT_EQ(w.recordCount(), kRecords);
+            const dbf::Reader partial = dbf::Reader::open(m_dir / "PROFT.DBF");
+            storedWhileOpen = partial.recordCount();
+            for (std::size_t i = 0; i < storedWhileOpen; ++i)
+                ASSERT_EQ(partial.value(i, 1).text, std::to_string(i));
+            if (leaveByError)
+                throw std::runtime_error("la conversión falla");
+            w.close();
+        } catch (const std::runtime_error&) {
+            EXPECT_TRUE(leaveByError);
+        }
+        EXPECT_GT(storedWhileOpen, 0u);
+        EXPECT_LT(storedWhileOpen, kRecords);
+        TableComponent c("wwTableProfesor", "PROFT");
+        c.open(m_dir);
+        ASSERT_EQ(c.rowCount(), kRecords) << leaveByError;
+        const std::size_t dni = c.fieldIndex("DNI");
+        for (std::size_t i = 0; i < kRecords; ++i)
+            ASSERT_EQ(c.integerAt(i, dni), static_cast<std::int32_t>(i)) << leaveByError;
+    }
+}
+
 TEST_F(DbfTable, FirstMatchIndexGivesTheSameRowAsAWalk)
 {
     const TableLayout layout = {{"CASIG", FieldType::Text, 4}, {"CGRUP", FieldType::Text, 4},
