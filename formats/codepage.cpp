@@ -5,7 +5,6 @@
 #include <array>
 #include <cerrno>
 #include <iconv.h>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@ constexpr char32_t kReplacementChar = 0xFFFD;
 
 struct CodePageTable {
     std::array<char32_t, 256> toUnicode {};
+    bool asciiUnchanged = false; // bytes below 0x80 are the same characters in UTF-8
     // Basic Multilingual Plane back to a byte; 0 means "not in the code page" (except U+0000).
     std::vector<unsigned char> fromUnicode = std::vector<unsigned char>(0x10000, 0);
 };
@@ -54,6 +54,9 @@ CodePageTable buildTable(CodePage cp)
         table.toUnicode[static_cast<size_t>(b)] = cpValue;
     }
     iconv_close(cd);
+    table.asciiUnchanged = true;
+    for (int b = 0; b < 0x80; ++b)
+        table.asciiUnchanged = table.asciiUnchanged && table.toUnicode[static_cast<size_t>(b)] == static_cast<char32_t>(b);
     // Fill in reverse so that, should two bytes share a character, the lower byte wins.
     for (int b = 255; b >= 1; --b) {
         char32_t u = table.toUnicode[static_cast<size_t>(b)];
@@ -65,13 +68,10 @@ CodePageTable buildTable(CodePage cp)
 
 const CodePageTable& tableFor(CodePage cp)
 {
-    static std::once_flag once;
-    static std::array<CodePageTable, 3> tables;
-    std::call_once(once, [] {
-        tables[0] = buildTable(CodePage::Windows1252);
-        tables[1] = buildTable(CodePage::Ibm437);
-        tables[2] = buildTable(CodePage::Ibm850);
-    });
+    // A static local is built once, thread-safely, and costs one test per call after that
+    // (call_once costs a library call each time, and this runs for every value read).
+    static const std::array<CodePageTable, 3> tables = {
+        buildTable(CodePage::Windows1252), buildTable(CodePage::Ibm437), buildTable(CodePage::Ibm850)};
     return tables[static_cast<size_t>(cp)];
 }
 
@@ -140,10 +140,27 @@ CodePage codePageFromLanguageDriver(std::uint8_t ldid)
 
 std::string utf8ToCodePage(std::string_view utf8, CodePage cp)
 {
-    const CodePageTable& table = tableFor(cp);
     std::string out;
+    utf8ToCodePage(utf8, cp, out);
+    return out;
+}
+
+void utf8ToCodePage(std::string_view utf8, CodePage cp, std::string& out)
+{
+    const CodePageTable& table = tableFor(cp);
+    out.clear();
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
+        if (table.asciiUnchanged) {
+            // Most text is ASCII: copy each run of it whole.
+            size_t end = i;
+            while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+                ++end;
+            out.append(utf8, i, end - i);
+            i = end;
+            if (i == utf8.size())
+                break;
+        }
         unsigned char b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80 && table.toUnicode[b] == b) {
             out += static_cast<char>(b);
@@ -154,7 +171,6 @@ std::string utf8ToCodePage(std::string_view utf8, CodePage cp)
         unsigned char mapped = c < 0x10000 ? table.fromUnicode[c] : 0;
         out += mapped != 0 || c == 0 ? static_cast<char>(mapped) : '?';
     }
-    return out;
 }
 
 std::string codePageToUtf8(std::string_view bytes, CodePage cp)

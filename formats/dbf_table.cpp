@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <set>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
@@ -92,6 +93,37 @@ double numberToDouble(const std::string& canonical)
     double value = 0;
     std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
     return value;
+}
+
+// A number field as our writer leaves it, "  -12.5000": blanks, an optional minus, digits
+// and an optional fraction. Read directly, it gives the double its canonical text would
+// (a zero without its sign, as that text has none); anything else gives nullopt.
+std::optional<double> plainDecimal(std::string_view raw)
+{
+    while (!raw.empty() && raw.front() == ' ')
+        raw.remove_prefix(1);
+    while (!raw.empty() && raw.back() == ' ')
+        raw.remove_suffix(1);
+    std::size_t i = !raw.empty() && raw.front() == '-' ? 1 : 0;
+    const std::size_t intStart = i;
+    while (i < raw.size() && raw[i] >= '0' && raw[i] <= '9')
+        ++i;
+    if (i == intStart)
+        return std::nullopt;
+    if (i < raw.size() && raw[i] == '.') {
+        const std::size_t fracStart = ++i;
+        while (i < raw.size() && raw[i] >= '0' && raw[i] <= '9')
+            ++i;
+        if (i == fracStart)
+            return std::nullopt;
+    }
+    if (i != raw.size())
+        return std::nullopt;
+    double value = 0;
+    auto [end, ec] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
+    if (ec != std::errc() || end != raw.data() + raw.size())
+        return std::nullopt;
+    return value == 0 ? 0.0 : value;
 }
 
 std::string keyOf(const std::vector<std::string>& texts)
@@ -209,6 +241,8 @@ struct TableWriter::Impl {
     std::string posted; // records posted and not yet stored
     bool editing = false;
     std::size_t count = 0;
+    mutable std::size_t nextField = 0; // where the next search for a field by name starts
+    bool uniqueNames = false;
 
     void storePosted()
     {
@@ -240,9 +274,18 @@ struct TableWriter::Impl {
     const dbf::Field& field(std::string_view fieldName) const
     {
         requireRecord();
-        for (const dbf::Field& f : header().fields)
-            if (f.name == fieldName)
-                return f;
+        // Conversions set the fields of every record in the same order, so the search
+        // starts after the field found last and mostly ends at its first try.
+        // (Only when names are unique: otherwise the first of them must answer.)
+        const std::vector<dbf::Field>& fields = header().fields;
+        const std::size_t start = uniqueNames ? nextField : 0;
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            const std::size_t i = (start + k) % fields.size();
+            if (fields[i].name == fieldName) {
+                nextField = i + 1;
+                return fields[i];
+            }
+        }
         throw Error(ErrorCode::FieldNotFound, name + ": No se encuentra el campo '" + std::string(fieldName) + "'");
     }
 
@@ -307,6 +350,11 @@ void TableWriter::open()
     m_impl->appender = dbf::Appender::open(*found);
     m_impl->count = m_impl->appender->recordCount();
     m_impl->posted.reserve(Impl::kRunBytes + m_impl->appender->header().recordStride);
+    std::set<std::string_view> names;
+    for (const dbf::Field& f : m_impl->appender->header().fields)
+        names.insert(f.name);
+    m_impl->uniqueNames = names.size() == m_impl->appender->header().fields.size();
+    m_impl->nextField = 0;
 }
 
 void TableWriter::append()
@@ -359,6 +407,8 @@ double TableWriter::getFloat(std::string_view field) const
     const dbf::Field& f = m_impl->field(field);
     std::string_view raw = std::string_view(m_impl->record).substr(f.offset, static_cast<std::size_t>(f.width));
     if (f.type == 'N' || f.type == 'F') {
+        if (auto plain = plainDecimal(raw))
+            return *plain;
         bool invalid = false;
         auto number = dbf::parseNumberText(raw, invalid);
         if (!number)

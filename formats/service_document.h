@@ -44,6 +44,7 @@ private:
     std::vector<std::uint32_t> m_entryStart; // index into m_values of each entry's first value
     std::vector<std::uint32_t> m_sharedDatos; // arena offsets of the shared dato names (length in m_sharedDatoLengths)
     std::vector<std::uint32_t> m_sharedDatoLengths;
+    std::size_t m_nextSharedDato = 0; // where the next search for a shared dato starts
 };
 
 // The six sections the export reads, collected in one streaming pass.

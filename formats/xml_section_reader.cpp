@@ -88,9 +88,15 @@ std::uint32_t SectionEntries::store(std::string_view text)
 
 std::uint32_t SectionEntries::storeDato(std::string_view dato)
 {
-    for (std::size_t i = 0; i < m_sharedDatos.size(); ++i) {
-        if (slice(m_sharedDatos[i], m_sharedDatoLengths[i]) == dato)
+    // Entries name their values in the same order, so the search starts after the name
+    // found last and mostly ends at its first try.
+    const std::size_t shared = m_sharedDatos.size();
+    for (std::size_t k = 0; k < shared; ++k) {
+        const std::size_t i = (m_nextSharedDato + k) % shared;
+        if (slice(m_sharedDatos[i], m_sharedDatoLengths[i]) == dato) {
+            m_nextSharedDato = i + 1;
             return m_sharedDatos[i];
+        }
     }
     const std::uint32_t offset = store(dato);
     if (m_sharedDatos.size() < kSharedDatoLimit) {
@@ -267,9 +273,11 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
     xml::ParseErrors errors;
     xml::GlobalErrorCapture capture(errors);
     const std::string url = xml::displayPath(file);
+    // XML_PARSE_COMPACT keeps short texts inside their nodes, saving an allocation each:
+    // safe here, where nodes are only read.
     std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
         xmlReaderForIO(&xml::InputFile::read, &xml::InputFile::close, &input, url.c_str(), nullptr,
-                       xml::kSafeParseOptions));
+                       xml::kSafeParseOptions | XML_PARSE_COMPACT));
     if (!reader)
         throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &xml::ParseErrors::handler, &errors);
@@ -286,14 +294,17 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
     bool inValue = false;
     std::optional<std::string> valueDato;
     std::string valueText; // UTF-8, untrimmed
+    std::string ansiText, ansiDato; // reused from value to value: no allocation per value
 
     auto finishValue = [&] {
         const std::string_view trimmed = xml::trimControlAndSpace(valueText);
-        const std::string ansiText = utf8ToCodePage(trimmed);
-        if (valueDato)
-            section->addValue(utf8ToCodePage(*valueDato), ansiText);
-        else
+        utf8ToCodePage(trimmed, kAnsiCodePage, ansiText);
+        if (valueDato) {
+            utf8ToCodePage(*valueDato, kAnsiCodePage, ansiDato);
+            section->addValue(ansiDato, ansiText);
+        } else {
             section->addValue(std::nullopt, ansiText);
+        }
         inValue = false;
         valueDato.reset();
         valueText.clear();
@@ -301,7 +312,12 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
 
     int status = 0;
     while ((status = xmlTextReaderRead(reader.get())) == 1 && !errors.failed()) {
-        const int type = xmlTextReaderNodeType(reader.get());
+        // The reader tells text from white space by looking for xml:space up to the root,
+        // for every blank text node; text and white space are one case below, decided
+        // there, so a text node skips that walk.
+        const xmlNode* current = xmlTextReaderCurrentNode(reader.get());
+        const int type = current != nullptr && current->type == XML_TEXT_NODE ? XML_READER_TYPE_TEXT
+                                                                              : xmlTextReaderNodeType(reader.get());
         switch (type) {
         case XML_READER_TYPE_ELEMENT: {
             const xmlNode* node = xmlTextReaderCurrentNode(reader.get());

@@ -65,6 +65,8 @@ InputFile::InputFile(const std::filesystem::path& path)
         throw Error(ErrorCode::FileNotFound,
                     "No se puede abrir el documento \"" + displayPath(path) + "\": " + systemReason(errno));
     }
+    // libxml2 asks for 4 KB at a time; reading the disk in larger pieces saves most system calls.
+    std::setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
 }
 
 InputFile::~InputFile()

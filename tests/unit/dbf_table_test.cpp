@@ -228,6 +228,33 @@ TEST_F(DbfTable, EveryLogicalTypeRoundTripsAndUnsetFieldsReadEmpty)
     EXPECT_EQ(c.asInteger("HORA"), 2147483647); // past the end the table stays on the last record
 }
 
+// What getFloat gives back is the stored text read as a number: rounded to the field's
+// decimals, a zero without sign, a text field read through the platform's conversion.
+TEST_F(DbfTable, WriterReadsBackTheValueAsStored)
+{
+    createTable(m_dir, "ASIGT", kAsigt);
+    TableWriter w(m_dir, "ASIGT");
+    w.open();
+    w.append();
+    const struct {
+        double set, expected;
+    } cases[] = {{-0.0, 0.0}, {-0.00001, 0.0}, {0.5, 0.5}, {-12.34567, -12.3457}, {100.0 / 60, 1.6667},
+                 {123456789012345.0, 123456789012345.0}, {7, 7}};
+    for (const auto& c : cases) {
+        w.setFloat("HORAS", c.set);
+        const double got = w.getFloat("HORAS");
+        EXPECT_DOUBLE_EQ(got, c.expected) << c.set;
+        EXPECT_FALSE(std::signbit(got) && got == 0) << c.set;
+    }
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, double>>{
+             {"  2,5 ", 2.5}, {"+3", 3}, {"-0", 0}, {"1e2", 100}, {"", 0}}) {
+        w.setText("SESIONES", text);
+        EXPECT_DOUBLE_EQ(w.getFloat("SESIONES"), expected) << text;
+    }
+    w.setText("SESIONES", "1.5.2");
+    EXPECT_THROW(w.getFloat("SESIONES"), Error);
+}
+
 TEST_F(DbfTable, FloatThatDoesNotFitIsAnErrorNotACorruptField)
 {
     createTable(m_dir, "ASIGT", kAsigt);
