@@ -241,7 +241,7 @@ struct TableWriter::Impl {
     std::string posted; // records posted and not yet stored
     bool editing = false;
     std::size_t count = 0;
-    mutable std::size_t nextField = 0; // where the next search for a field by name starts
+    mutable std::size_t lastField = 0; // where the next search for a field by name starts
     bool uniqueNames = false;
 
     void storePosted()
@@ -274,15 +274,17 @@ struct TableWriter::Impl {
     const dbf::Field& field(std::string_view fieldName) const
     {
         requireRecord();
-        // Conversions set the fields of every record in the same order, so the search
-        // starts after the field found last and mostly ends at its first try.
-        // (Only when names are unique: otherwise the first of them must answer.)
+        // Conversions set the fields of every record in the same order, or read back the
+        // one just set, so the search starts at the field found last and mostly ends at
+        // its first or second try. (Only when names are unique: otherwise the first of
+        // them must answer.)
         const std::vector<dbf::Field>& fields = header().fields;
-        const std::size_t start = uniqueNames ? nextField : 0;
+        const std::size_t start = uniqueNames ? lastField : 0;
         for (std::size_t k = 0; k < fields.size(); ++k) {
             const std::size_t i = (start + k) % fields.size();
-            if (fields[i].name == fieldName) {
-                nextField = i + 1;
+            const std::string& name = fields[i].name;
+            if (name.size() == fieldName.size() && std::memcmp(name.data(), fieldName.data(), name.size()) == 0) {
+                lastField = i;
                 return fields[i];
             }
         }
@@ -354,7 +356,7 @@ void TableWriter::open()
     for (const dbf::Field& f : m_impl->appender->header().fields)
         names.insert(f.name);
     m_impl->uniqueNames = names.size() == m_impl->appender->header().fields.size();
-    m_impl->nextField = 0;
+    m_impl->lastField = 0;
 }
 
 void TableWriter::append()

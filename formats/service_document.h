@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -40,7 +41,7 @@ private:
     std::string_view slice(std::uint32_t offset, std::uint32_t length) const;
 
     std::string m_arena;
-    std::vector<Value> m_values;
+    std::deque<Value> m_values;
     std::vector<std::uint32_t> m_entryStart; // index into m_values of each entry's first value
     std::vector<std::uint32_t> m_sharedDatos; // arena offsets of the shared dato names (length in m_sharedDatoLengths)
     std::vector<std::uint32_t> m_sharedDatoLengths;
