@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
 #include <set>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
