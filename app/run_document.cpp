@@ -15,7 +15,7 @@ void RunDocument::loadSections(const std::filesystem::path& file)
 void RunDocument::loadDocument(const std::filesystem::path& file)
 {
     clear();
-    m_content = ServiceDocument::load(file);
+    m_content = ServiceDocument::loadWithoutOutputPart(file); // the import replaces that part
 }
 
 void RunDocument::clear()

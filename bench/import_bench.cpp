@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Purpose: the import run over large tables: time must grow with the table sizes, not their product.
-#include "export/table_layouts.h"
-#include "formats/dbf_table.h"
+// Purpose: the import run per SOLUC row at growing sizes, next to reading its seven tables and saving its result alone.
+#include "bench/workload.h"
+
+#include "export/conversions.h"
 #include "import/result_document.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -17,116 +19,141 @@ using namespace enlazio;
 
 namespace {
 
-// Four-character codes, as wide as the code fields allow: base 36 gives 1.6 million.
-std::string code(char prefix, std::size_t n)
-{
-    static constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    std::string text(4, '0');
-    text[0] = prefix;
-    for (int i = 3; i >= 1; --i) {
-        text[static_cast<std::size_t>(i)] = kDigits[n % 36];
-        n /= 36;
-    }
-    return text;
-}
-
-constexpr char kDays[] = "LMXJVSD";
-
-// An exchange folder with every table of `tableRows` rows, a SOLUC of `solucRows` rows
-// spread over all teachers, and a chosen document. Built once per size.
+// A zone with enough schools for `rows` SOLUC rows: its document (the chosen file), the
+// six tables its export writes, and SOLUC. Built once per size.
 struct Fixture {
     fs::path folder;
     fs::path chosen;
+    std::size_t rows = 0;
+    std::uint64_t documentBytes = 0;
 
-    Fixture(std::size_t tableRows, std::size_t solucRows)
+    explicit Fixture(std::size_t solucRows) : rows(solucRows)
     {
         folder = fs::temp_directory_path()
-            / ("enlazio-import-bench-" + std::to_string(::getpid()) + "-" + std::to_string(tableRows) + "-"
-               + std::to_string(solucRows));
+            / ("enlazio-import-bench-" + std::to_string(::getpid()) + "-" + std::to_string(solucRows));
         fs::remove_all(folder);
         fs::create_directories(folder);
-        chosen = folder / "horario.xml";
-        std::ofstream(chosen) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SERVICIO><SALIDAS/></SERVICIO>\n";
-
-        const std::size_t hoursPerDay = (tableRows + 6) / 7;
-        write("ASIGNOMT", kAsignomtLayout, tableRows, [&](TableWriter& t, std::size_t i) {
-            t.setText("COD", code('S', i));
-            t.setText("MATERIA", "G" + std::to_string(i));
-        });
-        write("PROFT", kProftLayout, tableRows, [&](TableWriter& t, std::size_t i) {
-            t.setText("ABREV", code('P', i));
-            t.setText("X_EMPLEADO", "E" + std::to_string(i));
-            t.setText("F_TOMAPOS", "2024-09-01");
-        });
-        write("AULAT", kAulatLayout, tableRows, [&](TableWriter& t, std::size_t i) {
-            t.setText("ABREV", code('A', i));
-            t.setText("DEPCENTRO", "R" + std::to_string(i));
-        });
-        write("GRUPOST", kGrupostLayout, tableRows, [&](TableWriter& t, std::size_t i) {
-            t.setText("ABREV", code('G', i));
-            t.setText("UNIDAD", "U" + std::to_string(i));
-        });
-        write("ASIGT", kAsigtLayout, tableRows, [&](TableWriter& t, std::size_t i) {
-            t.setText("CASIG", code('S', i));
-            t.setText("CGRUP", code('G', i));
-            t.setText("MATERIA", "M" + std::to_string(i));
-        });
-        write("DIASHORAST", kDiashorastLayout, tableRows, [&](TableWriter& t, std::size_t i) {
-            const std::size_t day = i % 7;
-            const std::size_t hour = i / 7 + 1;
-            t.setText("DIHO", std::string(1, kDays[day]) + std::to_string(hour));
-            t.setText("CODDIHO", "T" + std::to_string(i));
-            t.setText("DIA", std::to_string(day + 1));
-        });
-        const TableLayout soluc = {{"PROF", FieldType::Text, 4},    {"DIA", FieldType::Integer, 0},
-                                   {"HORA", FieldType::Integer, 0}, {"ASIG", FieldType::Text, 4},
-                                   {"AULA", FieldType::Text, 4},    {"CODGRUPO", FieldType::Text, 4}};
-        // Codes are taken from the far end of the tables too, where a walk from the first
-        // row would spend longest.
-        write("SOLUC", soluc, solucRows, [&](TableWriter& t, std::size_t i) {
-            const std::size_t other = (i * 7919) % tableRows;
-            t.setText("PROF", code('P', i % tableRows));
-            t.setInteger("DIA", static_cast<std::int32_t>(i % 8)); // day 0 now and then
-            t.setInteger("HORA", static_cast<std::int32_t>(i % hoursPerDay + 1));
-            t.setText("ASIG", code('S', other));
-            t.setText("AULA", code('A', tableRows - 1 - other));
-            t.setText("CODGRUPO", code('G', other));
-        });
+        bench::ZoneOptions options;
+        options.schools = bench::schoolsForSolucRows(solucRows, options);
+        const bench::Zone zone(options);
+        chosen = folder / "documento.xml";
+        documentBytes = zone.writeDocument(chosen);
+        runExport(chosen, folder);
+        zone.writeSoluc(folder / "SOLUC.DBF", solucRows);
     }
     ~Fixture() { fs::remove_all(folder); }
-
-    template <typename Fill>
-    void write(std::string_view name, const TableLayout& layout, std::size_t rows, Fill fill)
-    {
-        createTable(folder, name, layout);
-        TableWriter table(folder, std::string(name));
-        table.open();
-        for (std::size_t i = 0; i < rows; ++i) {
-            table.append();
-            fill(table, i);
-            table.post();
-        }
-        table.close();
-    }
 };
 
+Fixture& fixture(std::size_t rows)
+{
+    static std::map<std::size_t, std::unique_ptr<Fixture>> fixtures;
+    auto& slot = fixtures[rows];
+    if (!slot)
+        slot = std::make_unique<Fixture>(rows);
+    return *slot;
+}
+
+void perRow(benchmark::State& state, std::size_t rows)
+{
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["ns_per_row"] = benchmark::Counter(static_cast<double>(rows) * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The whole import run: load the chosen document, read the seven tables, build and save the result.
 void importRun(benchmark::State& state)
 {
-    const Fixture fixture(static_cast<std::size_t>(state.range(0)), static_cast<std::size_t>(state.range(1)));
+    const Fixture& f = fixture(static_cast<std::size_t>(state.range(0)));
     ImportSummary summary;
     for (auto _ : state) {
-        summary = runImport(fixture.chosen, fixture.folder);
+        summary = runImport(f.chosen, f.folder);
         benchmark::DoNotOptimize(summary);
     }
-    state.counters["teachers"] = static_cast<double>(summary.teachers);
+    perRow(state, f.rows);
     state.counters["activities"] = static_cast<double>(summary.activities);
+    state.counters["doc_MB"] = static_cast<double>(f.documentBytes) / 1e6;
     state.counters["result_MB"] = static_cast<double>(fs::file_size(summary.resultPath)) / 1e6;
+}
+
+// Reading the seven tables alone, every field the import reads, every row once.
+void readTables(benchmark::State& state)
+{
+    const Fixture& f = fixture(static_cast<std::size_t>(state.range(0)));
+    struct Read {
+        const char* component;
+        const char* table;
+        std::vector<const char*> fields;
+    };
+    const Read reads[] = {
+        {"wwTableSoluc", "SOLUC", {"PROF", "DIA", "HORA", "ASIG", "AULA", "CODGRUPO"}},
+        {"wwTableGrupos", "GRUPOST", {"ABREV", "UNIDAD"}},
+        {"wwTableProfesor", "PROFT", {"ABREV", "X_EMPLEADO", "F_TOMAPOS"}},
+        {"wwTableAulas", "AULAT", {"ABREV", "DEPCENTRO"}},
+        {"wwTableNomAsg", "ASIGNOMT", {"COD", "MATERIA"}},
+        {"wwTableTramos", "DIASHORAST", {"DIHO", "DIA", "CODDIHO"}},
+        {"wwTableAsig", "ASIGT", {"CASIG", "CGRUP", "MATERIA"}},
+    };
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (const Read& read : reads) {
+            TableComponent table(read.component, read.table);
+            table.open(f.folder);
+            std::vector<std::size_t> fields;
+            for (const char* name : read.fields)
+                fields.push_back(table.fieldIndex(name));
+            for (std::size_t row = 0; row < table.rowCount(); ++row)
+                for (std::size_t field : fields)
+                    bytes += table.textAt(row, field).size();
+            table.close();
+        }
+        benchmark::DoNotOptimize(bytes);
+    }
+    perRow(state, f.rows);
+}
+
+// Saving the result document alone: the tree the import builds, written and renamed.
+void saveResult(benchmark::State& state)
+{
+    const Fixture& f = fixture(static_cast<std::size_t>(state.range(0)));
+    const ImportSummary summary = runImport(f.chosen, f.folder);
+    const ServiceDocument result = ServiceDocument::load(summary.resultPath);
+    const fs::path copy = f.folder / "copia.xml";
+    for (auto _ : state)
+        result.save(copy);
+    perRow(state, f.rows);
+    state.counters["result_MB"] = static_cast<double>(fs::file_size(copy)) / 1e6;
+}
+
+// Loading the chosen document for the import, its output part left out, and whole.
+void loadChosen(benchmark::State& state)
+{
+    const Fixture& f = fixture(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        ServiceDocument doc = state.range(1) == 0 ? ServiceDocument::loadWithoutOutputPart(f.chosen)
+                                                  : ServiceDocument::load(f.chosen);
+        benchmark::DoNotOptimize(doc);
+    }
+    perRow(state, f.rows);
+    state.counters["doc_MB"] = static_cast<double>(f.documentBytes) / 1e6;
+}
+
+// SOLUC sizes: 10,000 rows (two and a half schools), 100,000 and, with
+// ENLAZIO_BENCH_FULL=1 in the environment, 1,000,000 (250 schools, a 230 MB document).
+void sizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"rows"})->Unit(benchmark::kMillisecond);
+    b->Arg(10000)->Arg(100000);
+    const char* full = std::getenv("ENLAZIO_BENCH_FULL");
+    if (full != nullptr && std::string(full) == "1")
+        b->Arg(1000000);
 }
 
 } // namespace
 
-// Tables of 2,000 and 20,000 rows with SOLUC ten times larger: ten times the work should
-// take about ten times as long, not a hundred.
-BENCHMARK(importRun)->Args({2000, 20000})->Args({20000, 200000})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(importRun)->Apply(sizes);
+BENCHMARK(readTables)->Apply(sizes);
+BENCHMARK(saveResult)->Apply(sizes);
+BENCHMARK(loadChosen)->ArgNames({"rows", "whole"})->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

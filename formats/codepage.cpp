@@ -178,8 +178,19 @@ std::string codePageToUtf8(std::string_view bytes, CodePage cp)
     const CodePageTable& table = tableFor(cp);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (char ch : bytes)
-        appendUtf8(out, table.toUnicode[static_cast<unsigned char>(ch)]);
+    for (size_t i = 0; i < bytes.size();) {
+        if (table.asciiUnchanged) {
+            size_t end = i;
+            while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80)
+                ++end;
+            out.append(bytes, i, end - i);
+            i = end;
+            if (i == bytes.size())
+                break;
+        }
+        appendUtf8(out, table.toUnicode[static_cast<unsigned char>(bytes[i])]);
+        ++i;
+    }
     return out;
 }
 

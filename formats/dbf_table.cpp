@@ -8,6 +8,7 @@
 #include "formats/win_path.h"
 
 #include <cerrno>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -126,10 +127,12 @@ std::optional<double> plainDecimal(std::string_view raw)
     return value == 0 ? 0.0 : value;
 }
 
-std::string keyOf(const std::vector<std::string>& texts)
+// "3:MAT2:1A": lengths keep ("MA", "T1A") and ("MAT", "1A") apart.
+template <typename Texts>
+std::string keyOf(const Texts& texts)
 {
     std::string key;
-    for (const std::string& t : texts) {
+    for (std::string_view t : texts) {
         key += std::to_string(t.size());
         key += ':';
         key += t;
@@ -780,24 +783,35 @@ FirstMatchIndex::FirstMatchIndex(const TableComponent& table, const std::vector<
     m_impl = std::move(impl);
 }
 
-std::optional<std::size_t> FirstMatchIndex::find(const std::vector<std::string>& key) const
+namespace {
+
+template <typename Texts>
+std::optional<std::size_t> firstRowOf(const std::unordered_map<std::string, std::size_t>& firstRow,
+                                      std::size_t keyCount, const Texts& key)
 {
-    if (key.size() != m_impl->keyCount)
+    if (key.size() != keyCount)
         return std::nullopt;
-    auto it = m_impl->firstRow.find(keyOf(key));
-    if (it == m_impl->firstRow.end())
+    auto it = firstRow.find(keyOf(key));
+    if (it == firstRow.end())
         return std::nullopt;
     return it->second;
 }
 
+} // namespace
+
+std::optional<std::size_t> FirstMatchIndex::find(const std::vector<std::string>& key) const
+{
+    return firstRowOf(m_impl->firstRow, m_impl->keyCount, key);
+}
+
 std::optional<std::size_t> FirstMatchIndex::find(std::string_view key) const
 {
-    return find(std::vector<std::string> {std::string(key)});
+    return firstRowOf(m_impl->firstRow, m_impl->keyCount, std::array<std::string_view, 1> {key});
 }
 
 std::optional<std::size_t> FirstMatchIndex::find(std::initializer_list<std::string_view> key) const
 {
-    return find(std::vector<std::string>(key.begin(), key.end()));
+    return firstRowOf(m_impl->firstRow, m_impl->keyCount, key);
 }
 
 } // namespace enlazio

@@ -10,6 +10,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -97,23 +98,33 @@ xmlNodePtr requireElement(XmlNode* node, const char* operation)
 
 void requireValidName(std::string_view name, const char* what)
 {
+    // The import names the same few elements and attributes over and over: the last
+    // names found valid are not checked again.
+    thread_local std::array<std::string, 4> known;
+    thread_local std::size_t nextKnown = 0;
+    for (const std::string& valid : known)
+        if (!valid.empty() && valid == name)
+            return;
     const std::string text(name);
     if (text.empty() || text.find('\0') != std::string::npos || xmlValidateName(xmlText(text), 0) != 0) {
         throw Error(ErrorCode::Internal, std::string("Nombre de ") + what + " no válido en XML: \"" + text + "\"");
     }
+    known[nextKnown++ % known.size()] = text;
 }
 
 // 8-bit text to UTF-8 for the tree. XML 1.0 has no way to write the control characters
 // other than tab, line feed and carriage return; a document holding one could not be read
 // back, so such a text is refused rather than saved broken.
-std::string ansiToXmlText(std::string_view ansi, const std::string& where)
+// `where` names the place for the message, and is only asked when there is one to give.
+template <typename Where>
+std::string ansiToXmlText(std::string_view ansi, Where where)
 {
     for (const char c : ansi) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
             char code[8];
             std::snprintf(code, sizeof code, "%02X", byte);
-            throw Error(ErrorCode::XmlWrite, "El texto de " + where + " contiene el carácter de control 0x" + code +
+            throw Error(ErrorCode::XmlWrite, "El texto de " + where() + " contiene el carácter de control 0x" + code +
                                                  ", que un documento XML no puede guardar");
         }
     }
@@ -125,10 +136,94 @@ std::string systemReason(int errnoValue)
     return std::error_code(errnoValue, std::generic_category()).message();
 }
 
+// What a load keeps beside the parser: the errors, and for a load that leaves out the
+// output part, where the parse stands and libxml2's own tree builders.
+struct LoadState {
+    xml::ParseErrors errors;
+    xmlSAXHandler builders {};
+    int depth = 0;           // open elements kept in the tree: the root is 1
+    int skipped = 0;         // open elements inside the output part left out, itself included
+    bool outputPartSeen = false;
+};
+
 void parseErrorHandler(void* context, xmlErrorPtr error)
 {
     auto* parser = static_cast<xmlParserCtxtPtr>(context);
-    static_cast<xml::ParseErrors*>(parser->_private)->record(error);
+    static_cast<LoadState*>(parser->_private)->errors.record(error);
+}
+
+LoadState& stateOf(void* context)
+{
+    return *static_cast<LoadState*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
+// The tree builders, called for everything but the content of the first SALIDAS under the
+// root. The parser checks that content as always; only no node is made of it.
+void startElementLeavingOut(void* context, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                            int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaultedCount,
+                            const xmlChar** attributes)
+{
+    LoadState& state = stateOf(context);
+    if (state.skipped > 0) {
+        ++state.skipped;
+        return;
+    }
+    state.builders.startElementNs(context, localname, prefix, uri, namespaceCount, namespaces, attributeCount,
+                                  defaultedCount, attributes);
+    ++state.depth;
+    if (state.depth == 2 && !state.outputPartSeen && prefix == nullptr && uri == nullptr
+        && std::strcmp(reinterpret_cast<const char*>(localname), "SALIDAS") == 0) {
+        state.outputPartSeen = true;
+        state.skipped = 1;
+    }
+}
+
+void endElementLeavingOut(void* context, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri)
+{
+    LoadState& state = stateOf(context);
+    if (state.skipped > 1) {
+        --state.skipped;
+        return;
+    }
+    state.skipped = 0; // the output part's own end, or an element kept
+    --state.depth;
+    state.builders.endElementNs(context, localname, prefix, uri);
+}
+
+void charactersLeavingOut(void* context, const xmlChar* text, int length)
+{
+    if (stateOf(context).skipped == 0)
+        stateOf(context).builders.characters(context, text, length);
+}
+
+void blanksLeavingOut(void* context, const xmlChar* text, int length)
+{
+    if (stateOf(context).skipped == 0)
+        stateOf(context).builders.ignorableWhitespace(context, text, length);
+}
+
+void cdataLeavingOut(void* context, const xmlChar* text, int length)
+{
+    if (stateOf(context).skipped == 0)
+        stateOf(context).builders.cdataBlock(context, text, length);
+}
+
+void referenceLeavingOut(void* context, const xmlChar* name)
+{
+    if (stateOf(context).skipped == 0)
+        stateOf(context).builders.reference(context, name);
+}
+
+void commentLeavingOut(void* context, const xmlChar* text)
+{
+    if (stateOf(context).skipped == 0)
+        stateOf(context).builders.comment(context, text);
+}
+
+void instructionLeavingOut(void* context, const xmlChar* target, const xmlChar* data)
+{
+    if (stateOf(context).skipped == 0)
+        stateOf(context).builders.processingInstruction(context, target, data);
 }
 
 struct ParserContextDeleter {
@@ -251,22 +346,43 @@ private:
 
 ServiceDocument ServiceDocument::load(const std::filesystem::path& file)
 {
+    return loadDocument(file, false);
+}
+
+ServiceDocument ServiceDocument::loadWithoutOutputPart(const std::filesystem::path& file)
+{
+    return loadDocument(file, true);
+}
+
+ServiceDocument ServiceDocument::loadDocument(const std::filesystem::path& file, bool leaveOutOutputPart)
+{
     xml::InputFile input(file);
-    xml::ParseErrors errors;
-    xml::GlobalErrorCapture capture(errors);
+    LoadState state;
+    xml::GlobalErrorCapture capture(state.errors);
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlNewParserCtxt());
     if (!parser)
         throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");
-    parser->_private = &errors;
+    parser->_private = &state;
     parser->sax->serror = &parseErrorHandler;
+    if (leaveOutOutputPart) {
+        state.builders = *parser->sax;
+        parser->sax->startElementNs = &startElementLeavingOut;
+        parser->sax->endElementNs = &endElementLeavingOut;
+        parser->sax->characters = &charactersLeavingOut;
+        parser->sax->ignorableWhitespace = &blanksLeavingOut;
+        parser->sax->cdataBlock = &cdataLeavingOut;
+        parser->sax->reference = &referenceLeavingOut;
+        parser->sax->comment = &commentLeavingOut;
+        parser->sax->processingInstruction = &instructionLeavingOut;
+    }
 
     const std::string url = xml::displayPath(file);
     xmlDocPtr doc = xmlCtxtReadIO(parser.get(), &xml::InputFile::read, &xml::InputFile::close, &input, url.c_str(),
                                   nullptr, xml::kSafeParseOptions);
-    if (doc == nullptr || errors.failed() || input.readError() != 0) {
+    if (doc == nullptr || state.errors.failed() || input.readError() != 0) {
         if (doc != nullptr)
             xmlFreeDoc(doc);
-        xml::throwParseError(file, errors, input);
+        xml::throwParseError(file, state.errors, input);
     }
 
     ServiceDocument document;
@@ -326,7 +442,8 @@ void ServiceDocument::setAttribute(XmlNode* element, std::string_view name, std:
     xmlNodePtr node = requireElement(element, "poner un atributo");
     requireValidName(name, "atributo");
     const std::string attributeName(name);
-    const std::string value = ansiToXmlText(ansiValue, "el atributo " + attributeName + " de <" + nodeName(node) + ">");
+    const std::string value =
+        ansiToXmlText(ansiValue, [&] { return "el atributo " + attributeName + " de <" + nodeName(node) + ">"; });
     // xmlSetProp stores the value as literal text; the writer escapes it.
     if (xmlSetProp(node, xmlText(attributeName), xmlText(value)) == nullptr)
         throw Error(ErrorCode::Internal, "Sin memoria para el atributo " + attributeName);
@@ -335,7 +452,7 @@ void ServiceDocument::setAttribute(XmlNode* element, std::string_view name, std:
 void ServiceDocument::setText(XmlNode* element, std::string_view ansiText)
 {
     xmlNodePtr node = requireElement(element, "poner un texto");
-    const std::string text = ansiToXmlText(ansiText, tagOf(node));
+    const std::string text = ansiToXmlText(ansiText, [&] { return tagOf(node); });
     // Not xmlNodeSetContent with the text: it would read '&' as the start of an entity reference.
     xmlNodeSetContent(node, nullptr);
     if (text.empty())

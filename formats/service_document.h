@@ -68,6 +68,12 @@ class ServiceDocument {
 public:
     // Throws Error(XmlParse) naming the file, line and reason when not well-formed.
     static ServiceDocument load(const std::filesystem::path& file);
+    // The same, for a run that replaces the output part: the first SALIDAS element under
+    // the root (no namespace) is read and checked like the rest, but its content is left
+    // out of the tree; the element stays, empty. Nothing else differs, so the tree saves
+    // the same once that part is replaced, and memory goes to the rest of the document
+    // instead of the part that a whole tree of the document spends most of it on.
+    static ServiceDocument loadWithoutOutputPart(const std::filesystem::path& file);
     ServiceDocument(ServiceDocument&&) noexcept;
     ServiceDocument& operator=(ServiceDocument&&) noexcept;
     ~ServiceDocument();
@@ -97,6 +103,7 @@ public:
 
 private:
     ServiceDocument() = default;
+    static ServiceDocument loadDocument(const std::filesystem::path& file, bool leaveOutOutputPart);
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -326,7 +326,8 @@ ImportSummary runImport(const fs::path& file, const fs::path& exchange)
 {
     if (!fileExists(file))
         throw Error(ErrorCode::FileNotFound, "No existe archivo");
-    ServiceDocument doc = ServiceDocument::load(file);
+    // The old output part is replaced, so it is only checked, never held in memory.
+    ServiceDocument doc = ServiceDocument::loadWithoutOutputPart(file);
     ImportTables tables;
     return buildResultDocument(doc, file, tables, exchange);
 }

@@ -277,6 +277,59 @@ TEST(ServiceDocument, EntityBombFailsToLoad)
     EXPECT_EQ(errorCodeOf([&] { ServiceDocument::load(folder.write("bomba.xml", xml)); }), ErrorCode::XmlParse);
 }
 
+// Loading without the output part and then replacing it saves exactly what loading the
+// whole tree does; broken content of that part fails the load with the same message.
+TEST(ServiceDocument, LoadWithoutOutputPartSavesTheSameOnceItIsReplaced)
+{
+    const std::string entities = "<!DOCTYPE SERVICIO [<!ENTITY e \"a&amp;b\"><!ENTITY x SYSTEM \"no.txt\">]>\n";
+    const std::string documents[] = {
+        kLatin1Source,
+        entities + "<SERVICIO>&e;<SALIDAS a=\"1\" xmlns:p=\"urn:p\"><p:q>&e;&x;</p:q><![CDATA[<c>]]><!--c--><?pi d?>"
+                   "<SALIDAS>anidada</SALIDAS></SALIDAS>&x;<PIE>&e;</PIE></SERVICIO>",
+        "<SERVICIO><SALIDAS><viejo>1</viejo></SALIDAS><OTRO/><SALIDAS><viejo>2</viejo></SALIDAS></SERVICIO>",
+        "<SERVICIO><SALIDAS/>\n  <PIE/></SERVICIO>",
+        "<SALIDAS><SALIDAS><x/></SALIDAS><y>texto</y></SALIDAS>",
+        "<SERVICIO xmlns:d=\"urn:d\"><d:SALIDAS><x/></d:SALIDAS><CAB><SALIDAS>dentro</SALIDAS></CAB>"
+        "<SALIDAS>\n  <listasal seq=\"MATERIAS\"><listasal><salida dato=\"D\"> v </salida></listasal></listasal>\n"
+        "</SALIDAS></SERVICIO>",
+        "<SERVICIO xmlns=\"urn:todo\"><SALIDAS><x/></SALIDAS></SERVICIO>", // no SALIDAS without namespace
+    };
+    TempFolder folder;
+    int n = 0;
+    for (const std::string& source : documents) {
+        SCOPED_TRACE(source);
+        const auto file = folder.write("doc" + std::to_string(++n) + ".xml", source);
+        ServiceDocument whole = ServiceDocument::load(file);
+        ServiceDocument lean = ServiceDocument::loadWithoutOutputPart(file);
+        const bool hasOutputPart = whole.selectSingleChild(whole.documentElement(), "SALIDAS") != nullptr;
+        ASSERT_EQ(lean.selectSingleChild(lean.documentElement(), "SALIDAS") != nullptr, hasOutputPart);
+        if (hasOutputPart) {
+            rebuildOutputPart(whole, {{"X_EMPLEADO", "E1"}});
+            rebuildOutputPart(lean, {{"X_EMPLEADO", "E1"}});
+        }
+        whole.save(folder.path() / "whole.xml");
+        lean.save(folder.path() / "lean.xml");
+        EXPECT_EQ(readBytes(folder.path() / "lean.xml"), readBytes(folder.path() / "whole.xml"));
+    }
+    // Left out indeed: the first output part is there, empty; the second keeps its content.
+    ServiceDocument lean = ServiceDocument::loadWithoutOutputPart(folder.write("dos.xml", documents[2]));
+    lean.save(folder.path() / "lean.xml");
+    EXPECT_TRUE(contains(readBytes(folder.path() / "lean.xml"),
+                         "<SERVICIO><SALIDAS/><OTRO/><SALIDAS><viejo>2</viejo></SALIDAS></SERVICIO>"));
+    for (const std::string& broken : {std::string("<SERVICIO><SALIDAS><a></b></SALIDAS></SERVICIO>"),
+                                      std::string("<SERVICIO><SALIDAS>&nada;</SALIDAS></SERVICIO>"),
+                                      std::string("<SERVICIO><SALIDAS><x y=\"1\" y=\"2\"/></SALIDAS></SERVICIO>"),
+                                      std::string("<SERVICIO><SALIDAS><p:x/></SALIDAS></SERVICIO>")}) {
+        SCOPED_TRACE(broken);
+        const auto file = folder.write("roto.xml", broken);
+        std::string wholeMessage, leanMessage;
+        EXPECT_EQ(errorCodeOf([&] { ServiceDocument::load(file); }, &wholeMessage), ErrorCode::XmlParse);
+        EXPECT_EQ(errorCodeOf([&] { ServiceDocument::loadWithoutOutputPart(file); }, &leanMessage),
+                  ErrorCode::XmlParse);
+        EXPECT_EQ(leanMessage, wholeMessage);
+    }
+}
+
 class ServiceDocumentFailedSave : public ::testing::Test {
 protected:
     void SetUp() override
