@@ -14,6 +14,7 @@ packages=(
   python3 python3-dbfread
   xvfb xauth xdotool x11-utils
   time valgrind
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
