@@ -337,6 +337,32 @@ private:
     bool m_renamed = false;
 };
 
+// Whether a document written in this encoding can be read again. A reader has to find the
+// XML declaration first, and some encodings libxml2 writes (UTF-7, for one) hide it from
+// every reader; a small document saved and parsed back tells.
+bool readsBack(const std::string& encoding)
+{
+    xml::ParseErrors ignored;
+    xml::GlobalErrorCapture capture(ignored);
+    xmlDocPtr probe = xmlNewDoc(xmlText("1.0"));
+    xmlDocSetRootElement(probe, xmlNewDocNode(probe, nullptr, xmlText("SERVICIO"), xmlText("a")));
+    xmlBufferPtr buffer = xmlBufferCreate();
+    bool ok = false;
+    if (xmlSaveCtxtPtr saver = xmlSaveToBuffer(buffer, encoding.c_str(), 0)) {
+        const bool written = xmlSaveDoc(saver, probe) >= 0;
+        if (xmlSaveClose(saver) >= 0 && written) {
+            xmlDocPtr again = xmlReadMemory(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                                            xmlBufferLength(buffer), nullptr, nullptr, xml::kSafeParseOptions);
+            const xmlNode* root = xmlDocGetRootElement(again);
+            ok = root != nullptr && nodeName(root) == "SERVICIO" && !ignored.failed();
+            xmlFreeDoc(again);
+        }
+    }
+    xmlBufferFree(buffer);
+    xmlFreeDoc(probe);
+    return ok;
+}
+
 [[noreturn]] void throwWriteError(const std::filesystem::path& target, const std::string& reason)
 {
     throw Error(ErrorCode::XmlWrite, "No se pudo guardar el documento \"" + xml::displayPath(target) + "\": " + reason);
@@ -489,7 +515,9 @@ void ServiceDocument::save(const std::filesystem::path& target) const
         throwWriteError(target, "es el documento de origen, que no se modifica");
     }
     const std::string declared = declaredEncoding();
-    const std::string encoding = declared.empty() ? std::string("UTF-8") : declared;
+    // A declared encoding that would hide the result from its readers gives way to UTF-8;
+    // the result then declares UTF-8.
+    const std::string encoding = declared.empty() || !readsBack(declared) ? std::string("UTF-8") : declared;
 
     xml::ParseErrors libxmlErrors;
     xml::GlobalErrorCapture capture(libxmlErrors);
