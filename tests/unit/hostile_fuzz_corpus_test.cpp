@@ -132,5 +132,28 @@ TEST(FuzzRegression, DocumentsGiveWhatTheyShould)
     }
 }
 
+// Documents whose result, once saved, did not load again: the encoding the result is saved in.
+const std::pair<const char*, const char*> kResultRegressions[] = {
+    // Declared UTF-7: saved in it, the result hid its own declaration from every reader.
+    {"regresion-resultado-utf7.xml", "UTF-8"},
+};
+
+TEST(FuzzRegression, ResultsLoadAgain)
+{
+    TempFolder scratch;
+    const fs::path exchange = fuzz::makeSchool(scratch.path());
+    for (const auto& [file, encoding] : kResultRegressions) {
+        SCOPED_TRACE(file);
+        const fs::path chosen = scratch.path() / file;
+        fs::copy_file(kFuzzData / "documents" / file, chosen, fs::copy_options::overwrite_existing);
+        ServiceDocument document = ServiceDocument::load(chosen);
+        ImportTables tables;
+        const ImportSummary summary = buildResultDocument(document, chosen, tables, exchange);
+        const ServiceDocument result = ServiceDocument::load(summary.resultPath);
+        EXPECT_EQ(result.declaredEncoding(), encoding);
+        EXPECT_EQ(readServiceSections(summary.resultPath).materias.entryCount(), 0u);
+    }
+}
+
 } // namespace
 } // namespace enlazio
