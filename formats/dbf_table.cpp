@@ -508,9 +508,10 @@ struct TableComponent::Impl {
         if (auto index = reader->fieldIndex(field)) {
             // No dBase field is 0 bytes wide; read as empty, such a field would silently drop
             // every value it should hold (a DIA of 0 passes every activity over).
-            if (reader->header().fields[*index].width == 0)
-                fail(ErrorCode::TableFormat, "el campo '" + std::string(field) + "' de la tabla " + table
-                                                 + " mide 0 bytes y no guarda ningún valor");
+            const dbf::Header& header = reader->header();
+            if (header.fields[*index].width == 0)
+                fail(ErrorCode::TableFormat, "el campo '" + codePageToUtf8(header.fields[*index].name, header.codePage)
+                                                 + "' de la tabla " + table + " mide 0 bytes y no guarda ningún valor");
             return *index;
         }
         fail(ErrorCode::FieldNotFound, "No se encuentra el campo '" + std::string(field) + "'");
