@@ -162,8 +162,10 @@ inline void readEveryValue(const dbf::Reader& reader)
 }
 
 // Appending to a table the appender accepts keeps it a table the reader accepts, with the
-// new record or, when the write fails part-way, without it.
-inline void appendThroughTheSeam(testing::MemoryFileSystem& memory, std::size_t failingWrite)
+// new records or, when a write fails part-way, with those before the failure.
+// way: 0 and 1 fail the first or second write of one record; 2 fills the disk in the middle
+// of the second of three records appended as a run; 3 fails the run's first write.
+inline void appendThroughTheSeam(testing::MemoryFileSystem& memory, std::size_t way)
 {
     std::optional<dbf::Appender> appender;
     try {
@@ -173,27 +175,36 @@ inline void appendThroughTheSeam(testing::MemoryFileSystem& memory, std::size_t 
         return;
     }
     const std::size_t before = appender->recordCount();
+    const std::size_t stride = appender->header().recordStride;
     const auto original = memory.file("t.dbf");
-    memory.failingWrite = memory.writeCalls + failingWrite;
-    bool appended = true;
+    const std::size_t wanted = way < 2 ? 1 : 3;
+    if (way == 2)
+        memory.writeBudget = stride + stride / 2;
+    else
+        memory.failingWrite = memory.writeCalls + (way == 1 ? 2 : 1);
+    bool failed = false;
     try {
-        appender->append(std::string(appender->header().recordStride, ' '));
+        if (wanted == 1)
+            appender->append(std::string(stride, ' '));
+        else
+            appender->appendMany(std::string(3 * stride, ' '));
     } catch (const Error& e) {
         checkRefusal(e);
-        appended = false;
+        failed = true;
     }
     appender.reset();
     memory.failingWrite.reset();
+    memory.writeBudget.reset();
     try {
         const dbf::Reader after = dbf::Reader::open("t.dbf", {}, memory);
-        require(after.recordCount() == before + (appended ? 1 : 0), "the record count after an append is wrong");
+        const std::size_t added = after.recordCount() - before;
+        require(after.recordCount() >= before && (failed ? added < wanted : added == wanted),
+                "the record count after an append is wrong");
         // A reader that goes by the end mark, not the count, must see the same records.
-        const std::size_t next = after.header().headerLength + after.recordCount() * after.header().recordStride;
+        const std::size_t next = after.header().headerLength + after.recordCount() * stride;
         require(next >= memory.file("t.dbf").size() || memory.file("t.dbf")[next] == dbf::kEndOfData,
                 "no end mark after the last counted record");
-        // A rejected table must not come out of an append; one that read before reads after.
         if (before > 0) {
-            const std::size_t stride = after.header().recordStride;
             const std::size_t start = after.header().headerLength;
             require(std::equal(original.begin() + static_cast<std::ptrdiff_t>(start),
                                original.begin() + static_cast<std::ptrdiff_t>(start + before * stride),
@@ -316,7 +327,7 @@ inline void exerciseTable(const std::uint8_t* data, std::size_t size, const fs::
         checkRefusal(e);
     }
 
-    appendThroughTheSeam(memory, 1 + size % 3);
+    appendThroughTheSeam(memory, size % 4);
 }
 
 // Any bytes as a service document: the export's read of every section, the conversions
