@@ -299,7 +299,8 @@ struct TableWriter::Impl {
         const auto width = static_cast<std::size_t>(f.width);
         const std::size_t cut = std::min(bytes.size(), width);
         char* field = record.data() + f.offset;
-        std::memcpy(field, bytes.data(), cut);
+        if (cut != 0) // an empty view may carry no pointer at all, which memcpy must not get
+            std::memcpy(field, bytes.data(), cut);
         std::memset(field + cut, ' ', width - cut);
     }
 
