@@ -35,7 +35,15 @@ using xmltest::TempFolder;
 
 constexpr std::string_view kSecret = "CONTENIDO-SECRETO-7781";
 constexpr std::uint64_t kSparseSize = 5ull << 30; // past 4 GB, so no 32-bit size holds it
+// GCC says __SANITIZE_ADDRESS__, clang only __has_feature(address_sanitizer).
 #if defined(__SANITIZE_ADDRESS__)
+#define ENLAZIO_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ENLAZIO_UNDER_ASAN 1
+#endif
+#endif
+#if defined(ENLAZIO_UNDER_ASAN)
 // AddressSanitizer's shadow memory and quarantine roughly double what a run holds.
 constexpr long kMemoryBoundKb = 400 * 1024;
 #else
