@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 #include <stdexcept>
 #include <string>
@@ -127,6 +129,23 @@ char32_t decodeUtf8(std::string_view text, size_t& i)
     return c;
 }
 
+// End of the run of ASCII bytes that starts at `from`, eight bytes at a time.
+size_t asciiRunEnd(std::string_view text, size_t from)
+{
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    size_t end = from;
+    while (end + 8 <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + end, sizeof word);
+        if ((word & kHighBits) != 0)
+            break;
+        end += 8;
+    }
+    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
+        ++end;
+    return end;
+}
+
 } // namespace
 
 CodePage codePageFromLanguageDriver(std::uint8_t ldid)
@@ -141,21 +160,17 @@ CodePage codePageFromLanguageDriver(std::uint8_t ldid)
 std::string utf8ToCodePage(std::string_view utf8, CodePage cp)
 {
     std::string out;
-    utf8ToCodePage(utf8, cp, out);
+    appendUtf8AsCodePage(out, utf8, cp);
     return out;
 }
 
-void utf8ToCodePage(std::string_view utf8, CodePage cp, std::string& out)
+void appendUtf8AsCodePage(std::string& out, std::string_view utf8, CodePage cp)
 {
     const CodePageTable& table = tableFor(cp);
-    out.clear();
-    out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
         if (table.asciiUnchanged) {
             // Most text is ASCII: copy each run of it whole.
-            size_t end = i;
-            while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
-                ++end;
+            const size_t end = asciiRunEnd(utf8, i);
             out.append(utf8, i, end - i);
             i = end;
             if (i == utf8.size())
@@ -180,9 +195,7 @@ std::string codePageToUtf8(std::string_view bytes, CodePage cp)
     out.reserve(bytes.size() + bytes.size() / 4);
     for (size_t i = 0; i < bytes.size();) {
         if (table.asciiUnchanged) {
-            size_t end = i;
-            while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80)
-                ++end;
+            const size_t end = asciiRunEnd(bytes, i);
             out.append(bytes, i, end - i);
             i = end;
             if (i == bytes.size())

@@ -22,8 +22,8 @@ CodePage codePageFromLanguageDriver(std::uint8_t ldid);
 
 // UTF-8 to 8-bit; a character the code page lacks becomes '?'. Invalid UTF-8 bytes also become '?'.
 std::string utf8ToCodePage(std::string_view utf8, CodePage cp = kAnsiCodePage);
-// The same into out (replacing its content), so that a caller converting many values reuses one buffer.
-void utf8ToCodePage(std::string_view utf8, CodePage cp, std::string& out);
+// The same, appended to out: a caller converting many values converts them into place.
+void appendUtf8AsCodePage(std::string& out, std::string_view utf8, CodePage cp = kAnsiCodePage);
 // 8-bit to UTF-8; bytes the code page leaves undefined map to U+FFFD.
 std::string codePageToUtf8(std::string_view bytes, CodePage cp = kAnsiCodePage);
 // 8-bit text from one code page to another (through Unicode), '?' where the target lacks it.

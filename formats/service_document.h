@@ -28,23 +28,27 @@ public:
     // Filling (used by the reader).
     void beginEntry();
     void addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText);
+    // The same with the text in UTF-8, converted to Windows-1252 straight into place.
+    void addUtf8Value(std::optional<std::string_view> ansiDato, std::string_view utf8Text);
 
 private:
-    // Texts live one after another in one arena; a value is four 32-bit numbers. dato names
-    // repeat in every entry, so the first few distinct ones are stored once and shared.
-    struct Value { std::uint32_t textOffset, textLength, datoOffset, datoLength; };
+    // Texts lie one after another in one arena in the order of their values, so a value
+    // needs only where its text starts (it ends where the next one starts) and its dato
+    // name: eight bytes. dato names repeat in every entry, so the first few distinct ones
+    // are stored once and shared.
+    struct Value { std::uint32_t textOffset, dato; };
     static constexpr std::uint32_t kNoDato = 0xFFFFFFFFu;
     static constexpr std::size_t kSharedDatoLimit = 64;
 
-    std::uint32_t store(std::string_view text);
+    void pushValue(std::optional<std::string_view> ansiDato, std::size_t textOffset);
     std::uint32_t storeDato(std::string_view dato);
-    std::string_view slice(std::uint32_t offset, std::uint32_t length) const;
+    std::size_t valueIndex(std::size_t entry, std::size_t position) const;
 
-    std::string m_arena;
+    std::string m_arena;     // the values' texts, in value order
+    std::string m_datoArena; // the dato names
     std::deque<Value> m_values;
     std::vector<std::uint32_t> m_entryStart; // index into m_values of each entry's first value
-    std::vector<std::uint32_t> m_sharedDatos; // arena offsets of the shared dato names (length in m_sharedDatoLengths)
-    std::vector<std::uint32_t> m_sharedDatoLengths;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_datos; // offset and length in m_datoArena
     std::size_t m_nextSharedDato = 0; // where the next search for a shared dato starts
 };
 

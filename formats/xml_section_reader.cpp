@@ -32,22 +32,29 @@ std::size_t SectionEntries::valueCount(std::size_t entry) const
     return end - m_entryStart[entry];
 }
 
+std::size_t SectionEntries::valueIndex(std::size_t entry, std::size_t position) const
+{
+    return m_entryStart[entry] + position;
+}
+
 std::string_view SectionEntries::text(std::size_t entry, std::size_t position) const
 {
     if (position >= valueCount(entry))
         return {};
-    const Value& value = m_values[m_entryStart[entry] + position];
-    return slice(value.textOffset, value.textLength);
+    const std::size_t i = valueIndex(entry, position);
+    const std::size_t begin = m_values[i].textOffset;
+    const std::size_t end = i + 1 < m_values.size() ? m_values[i + 1].textOffset : m_arena.size();
+    return std::string_view(m_arena).substr(begin, end - begin);
 }
 
 std::optional<std::string_view> SectionEntries::dato(std::size_t entry, std::size_t position) const
 {
     if (position >= valueCount(entry))
         return std::nullopt;
-    const Value& value = m_values[m_entryStart[entry] + position];
-    if (value.datoOffset == kNoDato)
+    const std::uint32_t dato = m_values[valueIndex(entry, position)].dato;
+    if (dato == kNoDato)
         return std::nullopt;
-    return slice(value.datoOffset, value.datoLength);
+    return std::string_view(m_datoArena).substr(m_datos[dato].first, m_datos[dato].second);
 }
 
 void SectionEntries::beginEntry()
@@ -57,58 +64,70 @@ void SectionEntries::beginEntry()
     m_entryStart.push_back(static_cast<std::uint32_t>(m_values.size()));
 }
 
-void SectionEntries::addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText)
+namespace {
+
+// Offsets are 32-bit, and kNoDato stays out of their range.
+void checkArenaRoom(std::size_t used, std::size_t more)
 {
-    if (m_entryStart.empty())
-        beginEntry();
-    if (m_values.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
-    Value value{};
-    value.textOffset = store(ansiText);
-    value.textLength = static_cast<std::uint32_t>(ansiText.size());
-    if (ansiDato) {
-        value.datoOffset = storeDato(*ansiDato);
-        value.datoLength = static_cast<std::uint32_t>(ansiDato->size());
-    } else {
-        value.datoOffset = kNoDato;
-        value.datoLength = 0;
-    }
-    m_values.push_back(value);
+    if (more >= SIZE_MAX / 2 || used + more >= std::numeric_limits<std::uint32_t>::max())
+        throw Error(ErrorCode::XmlStructure, "El documento tiene más de 4 GB de texto en sus secciones; no se puede leer");
 }
 
-std::uint32_t SectionEntries::store(std::string_view text)
+} // namespace
+
+void SectionEntries::addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText)
 {
-    // kNoDato marks a missing dato, so the arena stops one byte short of it.
-    if (text.size() >= kNoDato - m_arena.size())
-        throw Error(ErrorCode::XmlStructure, "El documento tiene más de 4 GB de texto en sus secciones; no se puede leer");
-    const auto offset = static_cast<std::uint32_t>(m_arena.size());
-    m_arena.append(text);
-    return offset;
+    checkArenaRoom(m_arena.size(), ansiText.size());
+    const std::size_t offset = m_arena.size();
+    m_arena.append(ansiText);
+    pushValue(ansiDato, offset);
+}
+
+void SectionEntries::addUtf8Value(std::optional<std::string_view> ansiDato, std::string_view utf8Text)
+{
+    const std::size_t offset = m_arena.size();
+    appendUtf8AsCodePage(m_arena, utf8Text, kAnsiCodePage);
+    try {
+        checkArenaRoom(offset, m_arena.size() - offset);
+    } catch (...) {
+        m_arena.resize(offset);
+        throw;
+    }
+    pushValue(ansiDato, offset);
+}
+
+void SectionEntries::pushValue(std::optional<std::string_view> ansiDato, std::size_t textOffset)
+{
+    try {
+        if (m_entryStart.empty())
+            beginEntry();
+        if (m_values.size() >= std::numeric_limits<std::uint32_t>::max())
+            throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
+        const std::uint32_t dato = ansiDato ? storeDato(*ansiDato) : kNoDato;
+        m_values.push_back({static_cast<std::uint32_t>(textOffset), dato});
+    } catch (...) {
+        m_arena.resize(textOffset); // the text belongs to no value
+        throw;
+    }
 }
 
 std::uint32_t SectionEntries::storeDato(std::string_view dato)
 {
     // Entries name their values in the same order, so the search starts after the name
     // found last and mostly ends at its first try.
-    const std::size_t shared = m_sharedDatos.size();
+    const std::size_t shared = std::min(m_datos.size(), kSharedDatoLimit);
     for (std::size_t k = 0; k < shared; ++k) {
         const std::size_t i = (m_nextSharedDato + k) % shared;
-        if (slice(m_sharedDatos[i], m_sharedDatoLengths[i]) == dato) {
+        if (std::string_view(m_datoArena).substr(m_datos[i].first, m_datos[i].second) == dato) {
             m_nextSharedDato = i + 1;
-            return m_sharedDatos[i];
+            return static_cast<std::uint32_t>(i);
         }
     }
-    const std::uint32_t offset = store(dato);
-    if (m_sharedDatos.size() < kSharedDatoLimit) {
-        m_sharedDatos.push_back(offset);
-        m_sharedDatoLengths.push_back(static_cast<std::uint32_t>(dato.size()));
-    }
-    return offset;
-}
-
-std::string_view SectionEntries::slice(std::uint32_t offset, std::uint32_t length) const
-{
-    return std::string_view(m_arena).substr(offset, length);
+    // A name past the shared ones is stored with its value each time, as it comes.
+    checkArenaRoom(m_datoArena.size(), dato.size());
+    m_datos.emplace_back(static_cast<std::uint32_t>(m_datoArena.size()), static_cast<std::uint32_t>(dato.size()));
+    m_datoArena.append(dato);
+    return static_cast<std::uint32_t>(m_datos.size() - 1);
 }
 
 // ---- the streaming read ---------------------------------------------------------------
@@ -294,16 +313,16 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
     bool inValue = false;
     std::optional<std::string> valueDato;
     std::string valueText; // UTF-8, untrimmed
-    std::string ansiText, ansiDato; // reused from value to value: no allocation per value
+    std::string ansiDato; // reused from value to value: no allocation per value
 
     auto finishValue = [&] {
         const std::string_view trimmed = xml::trimControlAndSpace(valueText);
-        utf8ToCodePage(trimmed, kAnsiCodePage, ansiText);
         if (valueDato) {
-            utf8ToCodePage(*valueDato, kAnsiCodePage, ansiDato);
-            section->addValue(ansiDato, ansiText);
+            ansiDato.clear();
+            appendUtf8AsCodePage(ansiDato, *valueDato);
+            section->addUtf8Value(ansiDato, trimmed);
         } else {
-            section->addValue(std::nullopt, ansiText);
+            section->addUtf8Value(std::nullopt, trimmed);
         }
         inValue = false;
         valueDato.reset();

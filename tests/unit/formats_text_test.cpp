@@ -24,22 +24,24 @@ TEST(CodePage, CharacterTheCodePageLacksBecomesQuestionMark)
     EXPECT_EQ(utf8ToCodePage("a\xFF" "b"), "a?b"); // invalid UTF-8
 }
 
-// The form that fills a caller's buffer replaces what the buffer held and gives the same
-// bytes, for runs of ASCII around other characters, in every code page.
-TEST(CodePage, ConversionIntoABufferReplacesItsContent)
+// The form that appends to a caller's buffer gives the same bytes as the other, for runs
+// of ASCII around other characters, in every code page, and keeps what the buffer held.
+TEST(CodePage, ConversionAppendedToABufferKeepsWhatItHeld)
 {
     const std::string texts[] = {"", "ASCII solo", "ñ al principio", "al final ñ", "a\xFF" "b\xC3", "Łódź y más",
                                  std::string(1000, 'x') + "€" + std::string(10, 'y')};
     for (const CodePage cp : {CodePage::Windows1252, CodePage::Ibm437, CodePage::Ibm850}) {
         std::string buffer = "lo que había";
+        std::string expected = buffer;
         for (const std::string& text : texts) {
-            utf8ToCodePage(text, cp, buffer);
-            EXPECT_EQ(buffer, utf8ToCodePage(text, cp)) << text;
+            appendUtf8AsCodePage(buffer, text, cp);
+            expected += utf8ToCodePage(text, cp);
+            EXPECT_EQ(buffer, expected) << text;
         }
     }
     std::string buffer = "x";
-    utf8ToCodePage("Pe\xC3\xB1" "a", kAnsiCodePage, buffer);
-    EXPECT_EQ(buffer, "Pe\xF1" "a");
+    appendUtf8AsCodePage(buffer, "Pe\xC3\xB1" "a");
+    EXPECT_EQ(buffer, "xPe\xF1" "a");
 }
 
 TEST(CodePage, DosCodePagesDecodeTheirOwnLetters)
