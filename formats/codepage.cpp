@@ -164,28 +164,40 @@ std::string utf8ToCodePage(std::string_view utf8, CodePage cp)
     return out;
 }
 
-void appendUtf8AsCodePage(std::string& out, std::string_view utf8, CodePage cp)
+std::size_t utf8ToCodePage(std::string_view utf8, CodePage cp, char* out)
 {
     const CodePageTable& table = tableFor(cp);
+    char* const begin = out;
     for (size_t i = 0; i < utf8.size();) {
         if (table.asciiUnchanged) {
             // Most text is ASCII: copy each run of it whole.
             const size_t end = asciiRunEnd(utf8, i);
-            out.append(utf8, i, end - i);
+            if (end != i)
+                std::memcpy(out, utf8.data() + i, end - i);
+            out += end - i;
             i = end;
             if (i == utf8.size())
                 break;
         }
         unsigned char b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80 && table.toUnicode[b] == b) {
-            out += static_cast<char>(b);
+            *out++ = static_cast<char>(b);
             ++i;
             continue;
         }
+        // Every sequence, and every byte that starts none, gives one byte: never more than came in.
         char32_t c = decodeUtf8(utf8, i);
         unsigned char mapped = c < 0x10000 ? table.fromUnicode[c] : 0;
-        out += mapped != 0 || c == 0 ? static_cast<char>(mapped) : '?';
+        *out++ = mapped != 0 || c == 0 ? static_cast<char>(mapped) : '?';
     }
+    return static_cast<std::size_t>(out - begin);
+}
+
+void appendUtf8AsCodePage(std::string& out, std::string_view utf8, CodePage cp)
+{
+    const std::size_t used = out.size();
+    out.resize(used + utf8.size());
+    out.resize(used + utf8ToCodePage(utf8, cp, out.data() + used));
 }
 
 std::string codePageToUtf8(std::string_view bytes, CodePage cp)

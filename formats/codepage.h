@@ -2,6 +2,7 @@
 // Purpose: 8-bit code pages: the tool's working text is Windows-1252, tables may declare others.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,6 +25,9 @@ CodePage codePageFromLanguageDriver(std::uint8_t ldid);
 std::string utf8ToCodePage(std::string_view utf8, CodePage cp = kAnsiCodePage);
 // The same, appended to out: a caller converting many values converts them into place.
 void appendUtf8AsCodePage(std::string& out, std::string_view utf8, CodePage cp = kAnsiCodePage);
+// The same, written to out, which has room for utf8.size() bytes (the 8-bit text is never
+// longer); returns the bytes written.
+std::size_t utf8ToCodePage(std::string_view utf8, CodePage cp, char* out);
 // 8-bit to UTF-8; bytes the code page leaves undefined map to U+FFFD.
 std::string codePageToUtf8(std::string_view bytes, CodePage cp = kAnsiCodePage);
 // 8-bit text from one code page to another (through Unicode), '?' where the target lacks it.

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,6 +13,26 @@
 #include <vector>
 
 namespace enlazio {
+
+// Memory for the bulk of a large document's sections: blocks of 2 MB and more are asked
+// of the system as huge pages where it offers them, so that filling them costs a page
+// fault per 2 MB instead of one per 4 KB. Smaller blocks come from the heap as usual.
+template <typename T>
+struct BulkAllocator {
+    using value_type = T;
+    BulkAllocator() = default;
+    template <typename U>
+    BulkAllocator(const BulkAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n);
+    void deallocate(T* p, std::size_t n) noexcept;
+    template <typename U>
+    bool operator==(const BulkAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
 
 // The entries of every section of one name, in document order, compactly stored.
 // Texts are already what the conversions need: values trimmed (every code unit up to
@@ -44,9 +63,9 @@ private:
     std::uint32_t storeDato(std::string_view dato);
     std::size_t valueIndex(std::size_t entry, std::size_t position) const;
 
-    std::string m_arena;     // the values' texts, in value order
+    std::basic_string<char, std::char_traits<char>, BulkAllocator<char>> m_arena; // the values' texts, in value order
     std::string m_datoArena; // the dato names
-    std::deque<Value> m_values;
+    std::vector<Value, BulkAllocator<Value>> m_values;
     std::vector<std::uint32_t> m_entryStart; // index into m_values of each entry's first value
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_datos; // offset and length in m_datoArena
     std::size_t m_nextSharedDato = 0; // where the next search for a shared dato starts

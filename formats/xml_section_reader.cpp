@@ -14,8 +14,58 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace enlazio {
+
+// ---- BulkAllocator -----------------------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+std::size_t bulkBytes(std::size_t bytes)
+{
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+} // namespace
+
+template <typename T>
+T* BulkAllocator<T>::allocate(std::size_t n)
+{
+    if (n > SIZE_MAX / sizeof(T))
+        throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (n * sizeof(T) >= kHugePage) {
+        void* p = ::mmap(nullptr, bulkBytes(n * sizeof(T)), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        ::madvise(p, bulkBytes(n * sizeof(T)), MADV_HUGEPAGE); // a hint: without huge pages it works as before
+        return static_cast<T*>(p);
+    }
+#endif
+    return std::allocator<T>().allocate(n);
+}
+
+template <typename T>
+void BulkAllocator<T>::deallocate(T* p, std::size_t n) noexcept
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (n * sizeof(T) >= kHugePage) {
+        ::munmap(p, bulkBytes(n * sizeof(T)));
+        return;
+    }
+#endif
+    std::allocator<T>().deallocate(p, n);
+}
+
+template struct BulkAllocator<char>;
+template struct BulkAllocator<SectionEntries::Value>;
 
 // ---- SectionEntries -------------------------------------------------------------------
 
@@ -86,7 +136,8 @@ void SectionEntries::addValue(std::optional<std::string_view> ansiDato, std::str
 void SectionEntries::addUtf8Value(std::optional<std::string_view> ansiDato, std::string_view utf8Text)
 {
     const std::size_t offset = m_arena.size();
-    appendUtf8AsCodePage(m_arena, utf8Text, kAnsiCodePage);
+    m_arena.resize(offset + utf8Text.size());
+    m_arena.resize(offset + utf8ToCodePage(utf8Text, kAnsiCodePage, m_arena.data() + offset));
     try {
         checkArenaRoom(offset, m_arena.size() - offset);
     } catch (...) {

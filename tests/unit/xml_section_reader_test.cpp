@@ -206,6 +206,36 @@ TEST(ServiceSections, DatoNamesAreConvertedButNotTrimmed)
     EXPECT_EQ(tramos.text(0, 6), "L2");
 }
 
+// A section large enough that its values and texts outgrow the heap into blocks of their own:
+// every value keeps its text, its dato name (71 names: past the shared ones too) and its place.
+TEST(ServiceSections, LargeSectionKeepsEveryValueInPlace)
+{
+    const std::size_t kEntries = 90000; // three values each: 270,000 values, 2 MB of texts
+    std::string xml = "<SERVICIO><SALIDAS><listasal seq=\"ASIGNATURAS\">";
+    for (std::size_t i = 0; i < kEntries; ++i) {
+        const std::string n = std::to_string(i);
+        xml += "<listasal><salida dato=\"C_MATERIA\">M" + n + "</salida><salida>n\xC3\xBA" "mero " + n +
+               "</salida><salida dato=\"D" + std::to_string(i % 70) + "\"></salida></listasal>";
+    }
+    xml += "</listasal></SALIDAS></SERVICIO>";
+    TempFolder folder;
+    const ServiceSections sections = readText(folder, xml);
+    const SectionEntries& s = sections.asignaturas;
+    ASSERT_EQ(s.entryCount(), kEntries);
+    for (std::size_t i = 0; i < kEntries; i += 997) {
+        const std::string n = std::to_string(i);
+        ASSERT_EQ(s.valueCount(i), 3u) << i;
+        EXPECT_EQ(s.text(i, 0), "M" + n);
+        EXPECT_EQ(s.dato(i, 0), std::optional<std::string_view>("C_MATERIA"));
+        EXPECT_EQ(s.text(i, 1), "n\xFAmero " + n);
+        EXPECT_EQ(s.dato(i, 1), std::nullopt);
+        EXPECT_EQ(s.text(i, 2), "");
+        EXPECT_EQ(s.dato(i, 2), std::optional<std::string_view>("D" + std::to_string(i % 70)));
+    }
+    EXPECT_EQ(s.text(kEntries - 1, 1), "n\xFAmero " + std::to_string(kEntries - 1));
+    EXPECT_EQ(s.dato(kEntries - 1, 2), std::optional<std::string_view>("D" + std::to_string((kEntries - 1) % 70)));
+}
+
 TEST(ServiceSections, MissingPositionReadsEmpty)
 {
     TempFolder folder;
