@@ -377,6 +377,21 @@ TEST(ServiceSections, ExternalDtdIsNotLoaded)
     EXPECT_EQ(sections.aulas.dato(0, 0), std::nullopt);
 }
 
+TEST(ServiceSections, InternalDtdGivesEntitiesToAttributesAndXmlSpaceButNoDato)
+{
+    // A default from the DTD is no attribute of the tree (so no dato), but xml:space looks it up.
+    TempFolder folder;
+    const ServiceSections sections = readText(folder, R"(<!DOCTYPE SERVICIO [
+<!ENTITY las "LAS"> <!ENTITY uno "u&#241;o">
+<!ATTLIST salida dato CDATA "DESDE-DTD"> <!ATTLIST b xml:space (default|preserve) "preserve">
+]>
+<SERVICIO><SALIDAS><listasal seq="AU&las;"><listasal>
+<salida>w<b> </b>x</salida><salida dato="a&amp;b&#38;&uno;">y</salida></listasal></listasal></SALIDAS></SERVICIO>)");
+    ASSERT_EQ(textsOf(sections.aulas), (Entries{{"w x", "y"}}));
+    EXPECT_EQ(sections.aulas.dato(0, 0), std::nullopt);
+    EXPECT_EQ(sections.aulas.dato(0, 1), "a&b&u\xF1o");
+}
+
 TEST(ServiceSections, ResourceExhaustingInputFailsCleanly)
 {
     TempFolder folder;
@@ -395,6 +410,11 @@ TEST(ServiceSections, ResourceExhaustingInputFailsCleanly)
     for (int i = 0; i < 2000; ++i) // 40 MB once expanded, from a file of 30 kB
         repeated += "&a;";
     repeated += close;
+    // Outside the values too: each reference is parsed again, so it costs the same.
+    std::string repeatedOutside = "<!DOCTYPE SERVICIO [<!ENTITY a \"" + std::string(20000, 'a') + "\">]><SERVICIO>";
+    for (int i = 0; i < 2000; ++i)
+        repeatedOutside += "&a;";
+    repeatedOutside += "<SALIDAS/></SERVICIO>";
 
     std::string deep = value;
     for (int i = 0; i < 300; ++i)
@@ -408,6 +428,7 @@ TEST(ServiceSections, ResourceExhaustingInputFailsCleanly)
     const std::pair<const char*, std::string> cases[] = {
         {"entityBomb", laughs + value + "&l10;" + close},
         {"repeatedLargeEntity", repeated},
+        {"repeatedLargeEntityOutsideValues", repeatedOutside},
         {"deepNesting", deep},
         {"hugeTextNode", hugeText},
     };
