@@ -4,6 +4,7 @@
 
 #include "formats/dbf_format.h"
 #include "formats/error.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -35,16 +36,6 @@ const TableLayout kSoluc = {
 
 class DbfTable : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path()
-            / ("enlazio-dbf-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     void touch(const std::string& name, const std::string& content = "viejo")
     {
         std::ofstream(m_dir / name) << content;
@@ -74,7 +65,8 @@ protected:
         }
     }
 
-    fs::path m_dir;
+    testutil::TempFolder m_folder;
+    fs::path m_dir = m_folder.path();
 };
 
 template <typename F>

@@ -6,6 +6,7 @@
 #include "formats/codepage.h"
 #include "formats/dbf_table.h"
 #include "formats/service_document.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,20 +27,11 @@ namespace fs = std::filesystem;
 // A fresh exchange folder per test, removed afterwards.
 class ExchangeFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
-        for (char& c : name)
-            if (c == '/')
-                c = '_';
-        m_exchange = fs::temp_directory_path() / ("enlazio-export-" + std::to_string(::getpid()) + "-" + name);
-        fs::remove_all(m_exchange);
-        fs::create_directories(m_exchange);
-    }
-    void TearDown() override { fs::remove_all(m_exchange); }
+    void SetUp() override { fs::create_directories(m_exchange); }
 
-    fs::path m_exchange;
+    testutil::TempFolder m_folder;
+    // A folder of its own inside, so that a test can put a document beside it.
+    fs::path m_exchange = m_folder.path() / "intercambio";
 };
 
 // Entries whose values are given by position, in UTF-8, without dato names.

@@ -85,14 +85,7 @@ std::string networkEntity(const Setting& s)
 
 std::string laughs()
 {
-    std::string dtd = "<!DOCTYPE SERVICIO [<!ENTITY l0 \"lollollollol\">";
-    for (int i = 1; i <= 12; ++i) {
-        dtd += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k)
-            dtd += "&l" + std::to_string(i - 1) + ";";
-        dtd += "\">";
-    }
-    return dtd + "]>\n";
+    return xmltest::entityBombDoctype(12);
 }
 
 std::string garbage()

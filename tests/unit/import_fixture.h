@@ -4,6 +4,7 @@
 
 #include "export/table_layouts.h"
 #include "formats/dbf_table.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
@@ -25,26 +26,7 @@ using enlazio::FieldType;
 using enlazio::TableLayout;
 using Rows = std::vector<std::vector<std::string>>;
 
-// A fresh folder per test, removed afterwards.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("enlazio-import-") + std::to_string(::getpid()) + "-" + info->name();
-        for (char& c : name)
-            if (c == '/')
-                c = '_';
-        m_path = fs::temp_directory_path() / name;
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    ~TempFolder() { fs::remove_all(m_path); }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
+using TempFolder = enlazio::testutil::TempFolder;
 
 inline void writeFile(const fs::path& path, std::string_view bytes)
 {

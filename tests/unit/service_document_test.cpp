@@ -266,14 +266,7 @@ TEST(ServiceDocument, ExternalEntityIsKeptAsAReferenceAndNeverRead)
 TEST(ServiceDocument, EntityBombFailsToLoad)
 {
     TempFolder folder;
-    std::string xml = "<!DOCTYPE SERVICIO [<!ENTITY l0 \"lollollollol\">";
-    for (int i = 1; i <= 10; ++i) {
-        xml += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k)
-            xml += "&l" + std::to_string(i - 1) + ";";
-        xml += "\">";
-    }
-    xml += "]><SERVICIO>&l10;</SERVICIO>";
+    const std::string xml = enlazio::xmltest::entityBombDoctype(10) + "<SERVICIO>&l10;</SERVICIO>";
     EXPECT_EQ(errorCodeOf([&] { ServiceDocument::load(folder.write("bomba.xml", xml)); }), ErrorCode::XmlParse);
 }
 

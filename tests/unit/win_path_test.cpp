@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Purpose: Windows-style paths resolved under the mapped drive C:, without regard to case.
 #include "formats/win_path.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,15 @@ class WinPath : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() / ("enlazio-winpath-" + std::to_string(::getpid()));
-        fs::remove_all(m_root);
         fs::create_directories(m_root / "drive_c");
         ::setenv("ENLAZIO_DRIVE_C", (m_root / "drive_c").c_str(), 1);
     }
     void TearDown() override
     {
         ::unsetenv("ENLAZIO_DRIVE_C");
-        fs::remove_all(m_root);
     }
-    fs::path m_root;
+    testutil::TempFolder m_folder;
+    fs::path m_root = m_folder.path();
 };
 
 } // namespace

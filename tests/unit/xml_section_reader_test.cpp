@@ -395,14 +395,7 @@ TEST(ServiceSections, InternalDtdGivesEntitiesToAttributesAndXmlSpaceButNoDato)
 TEST(ServiceSections, ResourceExhaustingInputFailsCleanly)
 {
     TempFolder folder;
-    std::string laughs = "<!DOCTYPE SERVICIO [\n<!ENTITY l0 \"lollollollol\">\n";
-    for (int i = 1; i <= 10; ++i) {
-        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k)
-            laughs += "&l" + std::to_string(i - 1) + ";";
-        laughs += "\">\n";
-    }
-    laughs += "]>\n";
+    const std::string laughs = xmltest::entityBombDoctype(10);
     const std::string value = "<SERVICIO><SALIDAS><listasal seq=\"AULAS\"><listasal><salida>";
     const std::string close = "</salida></listasal></listasal></SALIDAS></SERVICIO>";
 

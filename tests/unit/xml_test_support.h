@@ -2,50 +2,33 @@
 // Purpose: what the service document tests share: a fresh temp folder, files written byte for byte, re-encoding.
 #pragma once
 
+#include "temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <string_view>
 
 namespace enlazio::xmltest {
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("enlazio-xml-" + std::to_string(random()) + "-" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ignored);
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+using TempFolder = testutil::TempFolder;
 
-    const std::filesystem::path& path() const { return m_path; }
-
-    std::filesystem::path write(const std::string& name, std::string_view bytes) const
-    {
-        const std::filesystem::path file = m_path / name;
-        std::ofstream out(file, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        EXPECT_TRUE(out.good()) << file;
-        return file;
+// A DTD whose entity "l<levels>" expands to ten times its predecessor, level after level,
+// from a twelve-character l0.
+inline std::string entityBombDoctype(int levels)
+{
+    std::string dtd = "<!DOCTYPE SERVICIO [<!ENTITY l0 \"lollollollol\">";
+    for (int i = 1; i <= levels; ++i) {
+        dtd += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            dtd += "&l" + std::to_string(i - 1) + ";";
+        dtd += "\">";
     }
-
-private:
-    std::filesystem::path m_path;
-};
+    return dtd + "]>\n";
+}
 
 inline std::string readBytes(const std::filesystem::path& file)
 {
