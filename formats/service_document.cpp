@@ -131,11 +131,6 @@ std::string ansiToXmlText(std::string_view ansi, Where where)
     return codePageToUtf8(ansi);
 }
 
-std::string systemReason(int errnoValue)
-{
-    return std::error_code(errnoValue, std::generic_category()).message();
-}
-
 // What a load keeps beside the parser: the errors, and for a load that leaves out the
 // output part, where the parse stands and libxml2's own tree builders.
 struct LoadState {
@@ -225,10 +220,6 @@ void instructionLeavingOut(void* context, const xmlChar* target, const xmlChar* 
     if (stateOf(context).skipped == 0)
         stateOf(context).builders.processingInstruction(context, target, data);
 }
-
-struct ParserContextDeleter {
-    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
-};
 
 // The file being written: created new next to the target, removed unless it was renamed.
 class TemporaryFile {
@@ -385,7 +376,7 @@ ServiceDocument ServiceDocument::loadDocument(const std::filesystem::path& file,
     xml::InputFile input(file);
     LoadState state;
     xml::GlobalErrorCapture capture(state.errors);
-    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlNewParserCtxt());
+    std::unique_ptr<xmlParserCtxt, xml::ParserDeleter> parser(xmlNewParserCtxt());
     if (!parser)
         throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");
     parser->_private = &state;
@@ -523,7 +514,7 @@ void ServiceDocument::save(const std::filesystem::path& target) const
     xml::GlobalErrorCapture capture(libxmlErrors);
     TemporaryFile temporary(target);
     if (!temporary.opened())
-        throwWriteError(target, "no se puede crear un archivo en su carpeta: " + systemReason(temporary.error()));
+        throwWriteError(target, "no se puede crear un archivo en su carpeta: " + xml::systemReason(temporary.error()));
 
     // Characters the encoding lacks come out as character references. No reformatting:
     // what the import keeps is written as it was loaded, blanks included.
@@ -534,12 +525,12 @@ void ServiceDocument::save(const std::filesystem::path& target) const
     const long written = xmlSaveDoc(saver, m_impl->doc);
     const int closed = xmlSaveClose(saver);
     if (written < 0 || closed < 0 || temporary.error() != 0) {
-        throwWriteError(target, temporary.error() != 0 ? systemReason(temporary.error())
+        throwWriteError(target, temporary.error() != 0 ? xml::systemReason(temporary.error())
                                 : libxmlErrors.failed() ? libxmlErrors.reason()
                                                         : std::string("libxml2 no pudo escribir el documento"));
     }
     if (!temporary.finish())
-        throwWriteError(target, systemReason(temporary.error()));
+        throwWriteError(target, xml::systemReason(temporary.error()));
     temporary.renameTo(target, ec);
     if (ec)
         throwWriteError(target, ec.message());

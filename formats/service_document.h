@@ -76,7 +76,7 @@ struct ServiceSections {
     SectionEntries materias, profesores, aulas, grupos, asignaturas, tramos;
 };
 
-// One pass of libxml2's streaming reader; no network, no entity substitution, no
+// One pass of libxml2's SAX2 parser; no network, no entity substitution, no
 // external DTD. Throws Error(XmlParse) naming the file, line and reason when the file is
 // not well-formed; Error(FileNotFound) when it cannot be opened. Entities declared in the
 // document itself read as their text (at most 10 MB of it in all); a value that refers to

@@ -112,14 +112,14 @@ std::optional<std::string_view> SectionEntries::dato(std::size_t entry, std::siz
     return std::string_view(m_datoArena).substr(m_datos[dato].first, m_datos[dato].second);
 }
 
-void SectionEntries::beginEntry()
-{
-    if (m_values.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
-    m_entryStart.push_back(static_cast<std::uint32_t>(m_values.size()));
-}
-
 namespace {
+
+// Value indexes are 32-bit.
+void checkValueRoom(std::size_t values)
+{
+    if (values >= std::numeric_limits<std::uint32_t>::max())
+        throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
+}
 
 // Offsets are 32-bit, and kNoDato stays out of their range.
 void checkArenaRoom(std::size_t used, std::size_t more)
@@ -129,6 +129,12 @@ void checkArenaRoom(std::size_t used, std::size_t more)
 }
 
 } // namespace
+
+void SectionEntries::beginEntry()
+{
+    checkValueRoom(m_values.size());
+    m_entryStart.push_back(static_cast<std::uint32_t>(m_values.size()));
+}
 
 void SectionEntries::addValue(std::optional<std::string_view> ansiDato, std::string_view ansiText)
 {
@@ -157,8 +163,7 @@ void SectionEntries::pushValue(std::optional<std::string_view> ansiDato, std::si
     try {
         if (m_entryStart.empty())
             beginEntry();
-        if (m_values.size() >= std::numeric_limits<std::uint32_t>::max())
-            throw Error(ErrorCode::XmlStructure, "El documento tiene demasiados valores para leerlos");
+        checkValueRoom(m_values.size());
         const std::uint32_t dato = ansiDato ? storeDato(*ansiDato) : kNoDato;
         m_values.push_back({static_cast<std::uint32_t>(textOffset), dato});
     } catch (...) {
@@ -195,11 +200,6 @@ std::uint32_t SectionEntries::storeDato(std::string_view dato)
 // and then reports the reference itself.
 
 namespace {
-
-bool isXmlBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 bool named(const xmlChar* localname, const xmlChar* uri, const char* name)
 {
@@ -291,7 +291,7 @@ public:
         if (context != m_document)
             return; // an element inside an entity's content only carries text
         ++m_depth;
-        m_preserve.push_back(spaceOf(attributes, m_preserve.empty() ? false : m_preserve.back() != 0));
+        m_preserve.push_back(spaceOf(attributes, preserving()));
         // Each element decides its own state from its parent's, which is always the latest
         // element one level up; so the state needs no stack.
         switch (m_depth) {
@@ -362,14 +362,8 @@ public:
         }
         if (!m_inValue)
             return;
-        if (m_runBlank) {
-            for (const char c : piece) {
-                if (!isXmlBlank(c)) {
-                    m_runBlank = false;
-                    break;
-                }
-            }
-        }
+        if (m_runBlank && piece.find_first_not_of(" \t\n\r") != std::string_view::npos)
+            m_runBlank = false;
         m_valueText.append(piece);
     }
 
@@ -409,6 +403,14 @@ public:
 private:
     int line() const { return m_document != nullptr ? xmlSAX2GetLineNumber(m_document) : 0; }
 
+    // Whether xml:space="preserve" holds for the innermost open element.
+    bool preserving() const { return !m_preserve.empty() && m_preserve.back() != 0; }
+
+    static std::string_view rawValue(const xmlChar* const* attribute)
+    {
+        return {reinterpret_cast<const char*>(attribute[3]), static_cast<std::size_t>(attribute[4] - attribute[3])};
+    }
+
     bool spaceOf(Attributes attributes, bool inherited) const
     {
         for (int i = 0; i < attributes.withDefaults; ++i) {
@@ -416,8 +418,7 @@ private:
             if (attribute[2] == nullptr || std::strcmp(reinterpret_cast<const char*>(attribute[0]), "space") != 0 ||
                 !xmlStrEqual(attribute[2], XML_XML_NAMESPACE))
                 continue;
-            const std::string_view value(reinterpret_cast<const char*>(attribute[3]),
-                                         static_cast<std::size_t>(attribute[4] - attribute[3]));
+            const std::string_view value = rawValue(attribute);
             if (value == "preserve")
                 return true;
             if (value == "default")
@@ -444,8 +445,7 @@ private:
     // the value hold an '&' at all.
     std::string_view attributeValue(const xmlChar* const* attribute)
     {
-        const std::string_view raw(reinterpret_cast<const char*>(attribute[3]),
-                                   static_cast<std::size_t>(attribute[4] - attribute[3]));
+        const std::string_view raw = rawValue(attribute);
         if (raw.find('&') == std::string_view::npos)
             return raw;
         m_attributeText.clear();
@@ -535,17 +535,14 @@ private:
         if (!m_inRun)
             return;
         m_inRun = false;
-        if (m_inValue && m_runBlank && !(m_preserve.empty() ? false : m_preserve.back() != 0))
+        if (m_inValue && m_runBlank && !preserving())
             m_valueText.resize(m_runStart);
     }
 
     void finishValue()
     {
         const std::string_view trimmed = xml::trimControlAndSpace(m_valueText);
-        if (m_hasDato)
-            m_section->addUtf8Value(m_ansiDato, trimmed);
-        else
-            m_section->addUtf8Value(std::nullopt, trimmed);
+        m_section->addUtf8Value(m_hasDato ? std::optional<std::string_view>(m_ansiDato) : std::nullopt, trimmed);
         m_inValue = false;
         m_valueText.clear();
     }
@@ -649,16 +646,6 @@ void onError(void* context, xmlErrorPtr error)
         read.stop(static_cast<xmlParserCtxtPtr>(context));
 }
 
-struct ParserDeleter {
-    void operator()(xmlParserCtxt* parser) const
-    {
-        if (parser->myDoc != nullptr)
-            xmlFreeDoc(parser->myDoc); // the DTD and its entities, which the read looked up
-        parser->myDoc = nullptr;
-        xmlFreeParserCtxt(parser);
-    }
-};
-
 } // namespace
 
 ServiceSections readServiceSections(const std::filesystem::path& file)
@@ -681,7 +668,7 @@ ServiceSections readServiceSections(const std::filesystem::path& file)
     sax.getEntity = &onGetEntity;
     sax.serror = &onError;
 
-    std::unique_ptr<xmlParserCtxt, ParserDeleter> parser(xmlCreateIOParserCtxt(
+    std::unique_ptr<xmlParserCtxt, xml::ParserDeleter> parser(xmlCreateIOParserCtxt(
         &sax, nullptr, &xml::InputFile::read, &xml::InputFile::close, &input, XML_CHAR_ENCODING_NONE));
     if (!parser)
         throw Error(ErrorCode::Internal, "No se pudo preparar el analizador XML");

@@ -15,12 +15,12 @@ std::string displayPath(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-namespace {
-
 std::string systemReason(int errnoValue)
 {
     return std::error_code(errnoValue, std::generic_category()).message();
 }
+
+namespace {
 
 // libxml2 quotes up to 50 bytes of the document in some messages, cut anywhere, so a
 // message may end inside a character; the user's text must stay UTF-8 on one line.
@@ -103,7 +103,7 @@ void ParseErrors::record(const xmlError* error)
     m_failed = true;
     m_line = error->line;
     m_reason = error->message != nullptr ? readableReason(error->message) : "";
-    while (!m_reason.empty() && (m_reason.back() == '\n' || m_reason.back() == '\r' || m_reason.back() == ' '))
+    while (!m_reason.empty() && m_reason.back() == ' ') // line breaks are spaces by now
         m_reason.pop_back();
     if (m_reason.empty())
         m_reason = "error " + std::to_string(error->code) + " del analizador XML";
@@ -133,32 +133,33 @@ GlobalErrorCapture::~GlobalErrorCapture()
     xmlSetStructuredErrorFunc(m_previousContext, m_previousHandler);
 }
 
-void throwParseError(const std::filesystem::path& file, int line, std::string_view reason)
+namespace {
+
+[[noreturn]] void throwWithLine(std::string message, int line, std::string_view reason)
 {
-    std::string message = "El documento \"" + displayPath(file) + "\" no es un XML bien formado";
     if (line > 0)
         message += " (línea " + std::to_string(line) + ")";
     message += ": ";
     message += reason;
     throw Error(ErrorCode::XmlParse, message);
+}
+
+} // namespace
+
+void throwParseError(const std::filesystem::path& file, int line, std::string_view reason)
+{
+    throwWithLine("El documento \"" + displayPath(file) + "\" no es un XML bien formado", line, reason);
 }
 
 void throwUnreadable(const std::filesystem::path& file, int line, std::string_view reason)
 {
-    std::string message = "No se puede leer el documento \"" + displayPath(file) + "\"";
-    if (line > 0)
-        message += " (línea " + std::to_string(line) + ")";
-    message += ": ";
-    message += reason;
-    throw Error(ErrorCode::XmlParse, message);
+    throwWithLine("No se puede leer el documento \"" + displayPath(file) + "\"", line, reason);
 }
 
 void throwParseError(const std::filesystem::path& file, const ParseErrors& errors, const InputFile& input)
 {
-    if (input.readError() != 0) {
-        throw Error(ErrorCode::XmlParse,
-                    "No se puede leer el documento \"" + displayPath(file) + "\": " + systemReason(input.readError()));
-    }
+    if (input.readError() != 0)
+        throwUnreadable(file, 0, systemReason(input.readError()));
     if (input.empty())
         throwParseError(file, 0, "el archivo está vacío");
     if (errors.failed())

@@ -20,6 +20,9 @@ inline constexpr int kSafeParseOptions = XML_PARSE_NONET;
 // The path as the user reads it, in UTF-8.
 std::string displayPath(const std::filesystem::path& path);
 
+// The system's text for an errno value.
+std::string systemReason(int errnoValue);
+
 // An open document file that libxml2 reads through the callbacks below. Throws
 // Error(FileNotFound) with the system's reason when the file cannot be opened.
 class InputFile {
@@ -38,6 +41,17 @@ private:
     std::FILE* m_file = nullptr;
     int m_readErrno = 0;
     std::size_t m_bytesRead = 0;
+};
+
+// Frees a parser context and any document it still holds (a DTD read for its entities).
+struct ParserDeleter {
+    void operator()(xmlParserCtxt* parser) const
+    {
+        if (parser->myDoc != nullptr)
+            xmlFreeDoc(parser->myDoc);
+        parser->myDoc = nullptr;
+        xmlFreeParserCtxt(parser);
+    }
 };
 
 // Collects the first error that makes the document unusable: libxml2's fatal errors and

@@ -160,11 +160,6 @@ XmlNode* appendSection(ServiceDocument& doc, XmlNode* parent, std::string_view s
     return section;
 }
 
-std::string displayPath(const fs::path& path)
-{
-    return path.string();
-}
-
 // Takes the old output part out and returns the element that receives the new content:
 // the first SALIDAS child of the root once the new one has been appended. With two old
 // output parts that is the second old one, as the service has always seen it.
@@ -173,12 +168,12 @@ XmlNode* replaceOutputPart(ServiceDocument& doc, const fs::path& chosenFile)
     XmlNode* root = doc.documentElement();
     if (!root)
         throw Error(ErrorCode::XmlStructure,
-                    "El documento '" + displayPath(chosenFile)
+                    "El documento '" + chosenFile.string()
                         + "' no tiene elemento raíz: no se puede escribir el resultado");
     XmlNode* oldOutput = doc.selectSingleChild(root, "SALIDAS");
     if (!oldOutput)
         throw Error(ErrorCode::XmlStructure,
-                    "El documento '" + displayPath(chosenFile)
+                    "El documento '" + chosenFile.string()
                         + "' no tiene elemento SALIDAS bajo su raíz: no se puede escribir el resultado");
     doc.removeChild(root, oldOutput);
     doc.appendChild(root, doc.createElement("SALIDAS"));
