@@ -3,6 +3,7 @@
 #include "app/ini_file.h"
 
 #include "formats/error.h"
+#include "formats/win_path.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,18 +56,6 @@ std::string_view trim(std::string_view text)
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // "[name]" gives name; a header whose ']' is missing runs to the end of the line.

@@ -32,16 +32,6 @@ std::filesystem::path toPath(const QString& file)
     return std::filesystem::path(QFile::encodeName(file).toStdString());
 }
 
-// The verb is compared after folding A to Z only: no other letter, no trimming.
-std::string foldAsciiLetters(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + ('a' - 'A'));
-    }
-    return text;
-}
-
 // MS Sans Serif and Arial where installed, else their metric twin from fonts-liberation.
 QFont windowFont(const QStringList& families, int pixelSize, bool bold)
 {
@@ -239,10 +229,11 @@ void TMForm::FormShow()
     // The argument count itself decides, not NumParametros.
     if (m_arguments.size() != 2)
         return;
-    const std::string verb = foldAsciiLetters(m_arguments[0]);
-    if (verb == "importar")
+    // A to Z are folded, no other letter, and nothing is trimmed.
+    const std::string& verb = m_arguments[0];
+    if (equalsIgnoringAsciiCase(verb, "importar"))
         BImportarClick();
-    if (verb == "exportar")
+    if (equalsIgnoringAsciiCase(verb, "exportar"))
         BExportarClick();
 }
 

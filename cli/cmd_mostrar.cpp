@@ -8,7 +8,6 @@
 #include "formats/win_path.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -39,13 +38,9 @@ int usageError(const std::string& message)
     return kExitUsage;
 }
 
-bool endsWithDbf(const std::string& s)
+bool endsWithDbf(std::string_view s)
 {
-    if (s.size() < 4)
-        return false;
-    std::string tail = s.substr(s.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".dbf";
+    return s.size() >= 4 && equalsIgnoringAsciiCase(s.substr(s.size() - 4), ".dbf");
 }
 
 std::size_t displayWidth(const std::string& utf8)
@@ -258,8 +253,7 @@ int cmdMostrar(const std::vector<std::string>& args)
     std::filesystem::path file;
     // A name with a folder part, or an existing .DBF file here, is that file; anything
     // else names a table of the exchange folder, whatever the letter case of its file.
-    std::error_code ec;
-    if (table->find('/') != std::string::npos || (endsWithDbf(*table) && std::filesystem::is_regular_file(*table, ec))) {
+    if (table->find('/') != std::string::npos || (endsWithDbf(*table) && fileExists(*table))) {
         file = *table;
     } else {
         const std::string fileName = endsWithDbf(*table) ? *table : *table + ".DBF";

@@ -23,18 +23,6 @@ namespace fs = std::filesystem;
 namespace enlazio {
 namespace {
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // "ASIGNOMT" and "ASIGNOMT.DBF" both name the table ASIGNOMT.
 std::string baseName(std::string_view name)
 {

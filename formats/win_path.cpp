@@ -18,18 +18,6 @@ std::string envOr(const char* name, const std::string& fallback)
     return value != nullptr && *value != '\0' ? std::string(value) : fallback;
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::vector<std::string> splitComponents(std::string_view path)
 {
     std::vector<std::string> parts;
@@ -127,6 +115,18 @@ fs::path resolveWindowsPath(std::string_view windowsPath)
 fs::path exchangeFolder()
 {
     return resolveWindowsPath(kExchangeFolderWindows);
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
 }
 
 bool fileExists(const fs::path& path)

@@ -27,6 +27,10 @@ std::optional<std::filesystem::path> findCaseInsensitive(const std::filesystem::
 // The exchange folder resolved: resolveWindowsPath(kExchangeFolderWindows).
 std::filesystem::path exchangeFolder();
 
+// Equal when letters A to Z are taken without case; every other byte must be the same.
+// The way Windows compares file names, and the tool its verbs and INI names.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // True only for an existing regular file (a folder or an empty path gives false).
 bool fileExists(const std::filesystem::path& path);
 
