@@ -60,13 +60,6 @@ std::string codePageName(CodePage cp)
     return "Windows-1252";
 }
 
-std::string hexByte(unsigned value)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", value);
-    return buf;
-}
-
 // A value as the viewer shows it: text decoded from the table's code page, the rest as read.
 std::string displayText(const dbf::Value& value, CodePage cp)
 {
@@ -128,8 +121,8 @@ void printListing(const dbf::Reader& table, const std::string& shownPath)
 
     std::string out;
     out += "Tabla: " + shownPath + "\n";
-    out += "Versión: " + hexByte(h.version) + " (" + dbf::versionName(h.version) + ")\n";
-    out += "Página de códigos: " + codePageName(h.codePage) + " (controlador de idioma " + hexByte(h.languageDriver)
+    out += "Versión: " + dbf::hexByte(h.version) + " (" + dbf::versionName(h.version) + ")\n";
+    out += "Página de códigos: " + codePageName(h.codePage) + " (controlador de idioma " + dbf::hexByte(h.languageDriver)
         + (h.driverName.empty() ? std::string() : ", " + h.driverName) + ")\n";
     out += "Registros: " + std::to_string(table.recordCount() - deleted);
     if (deleted > 0)

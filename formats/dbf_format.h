@@ -77,6 +77,9 @@ struct Header {
 // "dBase III+ sin memo", "dBase 7 con memo", ... for messages and the viewer.
 std::string versionName(std::uint8_t version);
 
+// A header byte as "0x1F", for messages and the viewer.
+std::string hexByte(std::uint8_t value);
+
 // Code page of a table: the language-driver byte, or for level 7 (whose byte is 0)
 // the language-driver name; unknown drivers read as Windows-1252.
 CodePage codePageOf(std::uint8_t languageDriver, std::string_view level7DriverName);

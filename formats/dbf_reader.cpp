@@ -11,14 +11,15 @@
 #include <cstring>
 
 namespace enlazio::dbf {
-namespace {
 
-std::string hexByte(std::uint8_t b)
+std::string hexByte(std::uint8_t value)
 {
     char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", b);
+    std::snprintf(buf, sizeof buf, "0x%02X", value);
     return buf;
 }
+
+namespace {
 
 [[noreturn]] void throwFormat(const std::string& label, const std::string& detail)
 {

@@ -36,11 +36,6 @@ std::string fromTableText(std::string text, CodePage cp)
     return cp == kAnsiCodePage ? text : recode(text, cp, kAnsiCodePage);
 }
 
-std::string toTableText(std::string_view ansi, CodePage cp)
-{
-    return cp == kAnsiCodePage ? std::string(ansi) : recode(ansi, kAnsiCodePage, cp);
-}
-
 std::string_view trimLeadingBlanks(std::string_view s)
 {
     while (!s.empty() && s.front() == ' ')
@@ -70,11 +65,6 @@ std::optional<double> parseFloatText(std::string_view ansi)
 {
     throw Error(ErrorCode::InvalidInteger,
                 "'" + codePageToUtf8(ansi) + "' no es un valor de coma flotante válido");
-}
-
-[[noreturn]] void throwNotInteger(std::string_view ansi)
-{
-    throw Error(ErrorCode::InvalidInteger, "'" + codePageToUtf8(ansi) + "' no es un valor entero válido");
 }
 
 double numberToDouble(const std::string& canonical)
@@ -380,7 +370,7 @@ void TableWriter::setText(std::string_view field, std::string_view ansiText)
     if (cp == kAnsiCodePage)
         m_impl->store(f, ansiText); // the usual case: no copy
     else
-        m_impl->store(f, toTableText(ansiText, cp));
+        m_impl->store(f, recode(ansiText, kAnsiCodePage, cp));
 }
 
 void TableWriter::setFloat(std::string_view field, double value)
@@ -531,13 +521,13 @@ struct TableComponent::Impl {
         if (v.kind == dbf::Value::Kind::Number) {
             auto rounded = dbf::roundHalfEven(v.text);
             if (!rounded || *rounded < INT32_MIN || *rounded > INT32_MAX)
-                throwNotInteger(v.text);
+                throwInvalidInteger(v.text);
             return static_cast<std::int32_t>(*rounded);
         }
         std::string text = textAt(row, field);
         if (auto value = tryStrToInt(trimLeadingBlanks(text)))
             return *value;
-        throwNotInteger(text);
+        throwInvalidInteger(text);
     }
 
     double floatAt(std::size_t row, std::size_t field) const

@@ -66,8 +66,12 @@ std::int32_t strToInt(std::string_view ansiText)
 {
     if (auto value = tryStrToInt(ansiText))
         return *value;
-    throw Error(ErrorCode::InvalidInteger,
-                "'" + codePageToUtf8(ansiText) + "' no es un valor entero válido");
+    throwInvalidInteger(ansiText);
+}
+
+void throwInvalidInteger(std::string_view ansiText)
+{
+    throw Error(ErrorCode::InvalidInteger, "'" + codePageToUtf8(ansiText) + "' no es un valor entero válido");
 }
 
 } // namespace enlazio

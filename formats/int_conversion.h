@@ -16,4 +16,7 @@ std::optional<std::int32_t> tryStrToInt(std::string_view ansiText);
 // "'<text>' no es un valor entero válido" (the text converted from Windows-1252 to UTF-8).
 std::int32_t strToInt(std::string_view ansiText);
 
+// Throws that same error for a text that is no integer.
+[[noreturn]] void throwInvalidInteger(std::string_view ansiText);
+
 } // namespace enlazio
