@@ -181,12 +181,14 @@ struct FieldDescriptor {
     int decimals = 0;
 };
 
-// Writes an empty table: the header, the descriptors, 0x0D and 0x1A.
+// Writes an empty table: the header, the descriptors, 0x0D and 0x1A. Messages name the
+// table as `label`, by default the file (a table written under a temporary name gives the
+// name it will have).
 void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields);
 void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields,
                 std::uint8_t languageDriver);
 void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields,
-                std::uint8_t languageDriver, FileSystem& fs);
+                std::uint8_t languageDriver, FileSystem& fs, std::string_view label = {});
 
 // Appends records to a table that createFile made, holding its advisory lock. Each
 // append writes the record and the end mark, then the header's date and record count,

@@ -171,14 +171,7 @@ void createTable(const fs::path& folder, std::string_view name, const TableLayou
     // The new table is written beside the old one first, so that a table that cannot be
     // written (a full disk) leaves the old one as it was instead of nothing.
     const fs::path fresh = folder / ("." + base + ".DBF." + std::to_string(::getpid()) + ".nueva");
-    try {
-        dbf::createFile(fresh, descriptors, kAnsiLanguageDriver, io);
-    } catch (const Error& e) {
-        std::string message = e.what();
-        if (auto at = message.find(fresh.string()); at != std::string::npos)
-            message.replace(at, fresh.string().size(), target.string());
-        throw Error(e.code(), message);
-    }
+    dbf::createFile(fresh, descriptors, kAnsiLanguageDriver, io, target.string());
     try {
         for (const auto& group : {tables, indexes})
             for (const fs::path& file : group) {

@@ -87,9 +87,9 @@ void createFile(const std::filesystem::path& file, const std::vector<FieldDescri
 }
 
 void createFile(const std::filesystem::path& file, const std::vector<FieldDescriptor>& fields, std::uint8_t languageDriver,
-                FileSystem& fs)
+                FileSystem& fs, std::string_view shownAs)
 {
-    const std::string label = file.string();
+    const std::string label = shownAs.empty() ? file.string() : std::string(shownAs);
     checkFields(label, fields);
 
     const std::size_t headerLength = kHeaderSize + kFieldDescriptorSize * fields.size() + 1;
