@@ -125,6 +125,17 @@ public:
 
 FileSystem& osFileSystem();
 
+// A table file opened, locked when asked, and its header read and checked: how the reader
+// and the appender both start. Throws Error(FileNotFound), (TableIo), (TableLocked) or
+// (TableFormat), naming the file.
+struct OpenedTable {
+    std::unique_ptr<Stream> stream;
+    Header header;
+    std::uint64_t size = 0;
+};
+OpenedTable openTable(const std::filesystem::path& file, OpenMode mode, bool lock,
+                      std::optional<CodePage> codePage, FileSystem& fs);
+
 struct Value {
     enum class Kind { Empty, Text, Number, Logical, Date, DateTime };
     Kind kind = Kind::Empty;

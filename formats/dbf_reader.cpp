@@ -21,6 +21,11 @@ std::string hexByte(std::uint8_t value)
 
 namespace {
 
+Error readFailure(const std::string& label, const Stream& stream)
+{
+    return Error(ErrorCode::TableIo, "No se puede leer la tabla " + label + ": " + stream.lastError());
+}
+
 [[noreturn]] void throwFormat(const std::string& label, const std::string& detail)
 {
     throw Error(ErrorCode::TableFormat, "La tabla " + label + " no es válida: " + detail);
@@ -471,39 +476,51 @@ Reader Reader::open(const std::filesystem::path& file, std::optional<CodePage> c
     return open(file, options, osFileSystem());
 }
 
-Reader Reader::open(const std::filesystem::path& file, const Options& options, FileSystem& fs)
+OpenedTable openTable(const std::filesystem::path& file, OpenMode mode, bool lock, std::optional<CodePage> codePage,
+                      FileSystem& fs)
 {
     const std::string label = file.string();
-    Reader r;
-    r.m_path = file;
+    OpenedTable table;
     IoError error;
-    r.m_stream = fs.open(file, OpenMode::Read, error);
-    if (!r.m_stream) {
+    table.stream = fs.open(file, mode, error);
+    if (!table.stream) {
         if (error.notFound)
             throw Error(ErrorCode::FileNotFound, "No existe la tabla " + label);
         throw Error(ErrorCode::TableIo, "No se puede abrir la tabla " + label + ": " + error.reason);
     }
-    if (options.exclusive && !r.m_stream->tryLockExclusive())
+    if (lock && !table.stream->tryLockExclusive())
         throw Error(ErrorCode::TableLocked, "La tabla " + label + " está abierta en otro programa");
-    auto readFailed = [&] {
-        return Error(ErrorCode::TableIo, "No se puede leer la tabla " + label + ": " + r.m_stream->lastError());
-    };
+    auto readFailed = [&] { return readFailure(label, *table.stream); };
 
-    auto size = r.m_stream->size();
+    const auto size = table.stream->size();
     if (!size)
         throw readFailed();
+    table.size = *size;
     std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(*size, kLevel7HeaderSize)));
-    if (!r.m_stream->readAt(0, head.data(), head.size()))
+    if (!table.stream->readAt(0, head.data(), head.size()))
         throw readFailed();
     if (head.size() >= kHeaderSize) {
         const std::size_t headerLength = le16(&head[kHeaderLengthOffset]);
         if (headerLength > head.size() && headerLength <= *size) {
             head.resize(headerLength);
-            if (!r.m_stream->readAt(0, head.data(), head.size()))
+            if (!table.stream->readAt(0, head.data(), head.size()))
                 throw readFailed();
         }
     }
-    r.m_header = parseHeader(head, *size, label, options.codePage);
+    table.header = parseHeader(head, *size, label, codePage);
+    return table;
+}
+
+Reader Reader::open(const std::filesystem::path& file, const Options& options, FileSystem& fs)
+{
+    const std::string label = file.string();
+    Reader r;
+    r.m_path = file;
+    OpenedTable table = openTable(file, OpenMode::Read, options.exclusive, options.codePage, fs);
+    r.m_stream = std::move(table.stream);
+    r.m_header = std::move(table.header);
+    const std::uint64_t size = table.size;
+    auto readFailed = [&] { return readFailure(label, *r.m_stream); };
 
     r.m_records.resize(static_cast<std::size_t>(r.m_header.recordCount) * r.m_header.recordStride);
     if (!r.m_records.empty() && !r.m_stream->readAt(r.m_header.headerLength, r.m_records.data(), r.m_records.size()))
@@ -511,7 +528,7 @@ Reader Reader::open(const std::filesystem::path& file, const Options& options, F
     // A header that counts fewer records than the file holds would hide the others: a whole
     // record after the counted ones (not the end mark) is refused rather than left unread.
     const std::uint64_t end = r.m_header.headerLength + static_cast<std::uint64_t>(r.m_records.size());
-    if (*size - end >= r.m_header.recordStride) {
+    if (size - end >= r.m_header.recordStride) {
         std::uint8_t flag = 0;
         if (!r.m_stream->readAt(end, &flag, 1))
             throw readFailed();

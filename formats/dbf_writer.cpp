@@ -138,33 +138,9 @@ Appender Appender::open(const std::filesystem::path& file, FileSystem& fs)
     const std::string label = file.string();
     Appender a;
     a.m_path = file;
-    IoError error;
-    a.m_stream = fs.open(file, OpenMode::ReadWrite, error);
-    if (!a.m_stream) {
-        if (error.notFound)
-            throw Error(ErrorCode::FileNotFound, "No existe la tabla " + label);
-        throw Error(ErrorCode::TableIo, "No se puede abrir la tabla " + label + ": " + error.reason);
-    }
-    if (!a.m_stream->tryLockExclusive())
-        throw Error(ErrorCode::TableLocked, "La tabla " + label + " está abierta en otro programa");
-    auto readFailed = [&] {
-        return Error(ErrorCode::TableIo, "No se puede leer la tabla " + label + ": " + a.m_stream->lastError());
-    };
-    auto size = a.m_stream->size();
-    if (!size)
-        throw readFailed();
-    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(*size, kHeaderSize)));
-    if (!a.m_stream->readAt(0, head.data(), head.size()))
-        throw readFailed();
-    if (head.size() == kHeaderSize) {
-        const std::size_t headerLength = static_cast<std::size_t>(head[kHeaderLengthOffset] | head[kHeaderLengthOffset + 1] << 8);
-        if (headerLength > head.size() && headerLength <= *size) {
-            head.resize(headerLength);
-            if (!a.m_stream->readAt(0, head.data(), head.size()))
-                throw readFailed();
-        }
-    }
-    a.m_header = parseHeader(head, *size, label);
+    OpenedTable table = openTable(file, OpenMode::ReadWrite, true, std::nullopt, fs);
+    a.m_stream = std::move(table.stream);
+    a.m_header = std::move(table.header);
     if (a.m_header.version != kVersionDbase3 || a.m_header.recordStride != a.m_header.recordLength)
         throw Error(ErrorCode::TableFormat, "No se pueden añadir registros a la tabla " + label + " (versión "
                                                 + versionName(a.m_header.version)
