@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Purpose: enlazio-cli mostrar: prints a dBase table's fields and records in UTF-8, aligned or as CSV.
 #include "cli/commands.h"
+#include "cli/run_command.h"
 
 #include "formats/codepage.h"
 #include "formats/dbf_format.h"
@@ -215,23 +216,19 @@ int cmdMostrar(const std::vector<std::string>& args)
             return kExitOk;
         }
         if (arg == "--version") {
-            std::printf("enlazio-cli %s\n", ENLAZIO_VERSION);
+            printVersion();
             return kExitOk;
         }
         if (arg == "--csv") {
             csv = true;
-        } else if (arg == "--exchange" || arg.starts_with("--exchange=")) {
+        } else if (isExchangeOption(arg)) {
             if (exchange)
                 return usageError("--exchange aparece dos veces");
-            if (arg == "--exchange") {
-                if (i + 1 >= args.size())
-                    return usageError("falta la carpeta tras --exchange");
-                exchange = args[++i];
-            } else {
-                exchange = arg.substr(std::string("--exchange=").size());
-            }
-            if (exchange->empty())
-                return usageError("la carpeta de --exchange está vacía");
+            std::string dir;
+            std::string problem;
+            if (!takeExchange(args, i, dir, problem))
+                return usageError(problem);
+            exchange = dir;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("opción desconocida '" + arg + "'");
         } else if (table) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Purpose: enlazio-cli entry point: picks the subcommand.
 #include "cli/commands.h"
+#include "cli/run_command.h"
 
 #include <cstdio>
 #include <cstring>
@@ -38,7 +39,7 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     if (command == "--version") {
-        std::printf("enlazio-cli %s\n", ENLAZIO_VERSION);
+        printVersion();
         return kExitOk;
     }
     if (command == "mostrar")

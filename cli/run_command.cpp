@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Purpose: argument handling and exit statuses shared by exportar and importar.
+// Purpose: what the commands share: the version line, --exchange, and the run of exportar and importar.
 #include "cli/run_command.h"
 
 #include "cli/commands.h"
@@ -10,6 +10,34 @@
 #include <optional>
 
 namespace enlazio::cli {
+
+void printVersion()
+{
+    std::printf("enlazio-cli %s\n", ENLAZIO_VERSION);
+}
+
+bool isExchangeOption(const std::string& arg)
+{
+    return arg == "--exchange" || arg.starts_with("--exchange=");
+}
+
+bool takeExchange(const std::vector<std::string>& args, std::size_t& i, std::string& dir, std::string& problem)
+{
+    if (args[i] == "--exchange") {
+        if (i + 1 == args.size()) {
+            problem = "falta la carpeta tras --exchange";
+            return false;
+        }
+        dir = args[++i];
+    } else {
+        dir = args[i].substr(std::string_view("--exchange=").size());
+    }
+    if (dir.empty()) {
+        problem = "la carpeta de --exchange está vacía";
+        return false;
+    }
+    return true;
+}
 
 int runOnDocument(std::string_view command, const char* usage, const std::vector<std::string>& args,
                   const std::function<void(const std::filesystem::path& file,
@@ -31,20 +59,14 @@ int runOnDocument(std::string_view command, const char* usage, const std::vector
             return kExitOk;
         }
         if (arg == "--version") {
-            std::printf("enlazio-cli %s\n", ENLAZIO_VERSION);
+            printVersion();
             return kExitOk;
         }
-        if (arg == "--exchange" || arg.starts_with("--exchange=")) {
+        if (isExchangeOption(arg)) {
             std::string dir;
-            if (arg == "--exchange") {
-                if (i + 1 == args.size())
-                    return usageError("falta la carpeta tras --exchange");
-                dir = args[++i];
-            } else {
-                dir = arg.substr(std::string_view("--exchange=").size());
-            }
-            if (dir.empty())
-                return usageError("la carpeta de --exchange está vacía");
+            std::string problem;
+            if (!takeExchange(args, i, dir, problem))
+                return usageError(problem);
             exchange = dir;
         } else if (arg.size() > 1 && arg.starts_with("-")) {
             return usageError("opción desconocida '" + arg + "'");

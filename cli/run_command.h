@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Purpose: what exportar and importar share: their arguments, the missing-file check and the exit statuses.
+// Purpose: what the commands share: the version line, --exchange, and for exportar and importar their whole run.
 #pragma once
 
 #include <filesystem>
@@ -9,6 +9,16 @@
 #include <vector>
 
 namespace enlazio::cli {
+
+// "enlazio-cli <version>" on standard output.
+void printVersion();
+
+// True for "--exchange" and "--exchange=DIR".
+bool isExchangeOption(const std::string& arg);
+
+// The folder of the --exchange option at args[i], which moves past a separate DIR. False,
+// with the usage problem said, when DIR is missing or empty.
+bool takeExchange(const std::vector<std::string>& args, std::size_t& i, std::string& dir, std::string& problem);
 
 // Parses "FILE [--exchange DIR]" (also --help, --version), tests that FILE exists, then calls
 // run with the file and the exchange folder (C:\ATEMP resolved, or DIR). run prints what it
