@@ -18,9 +18,6 @@
 #include <QWindow>
 
 namespace enlazio {
-namespace {
-
-} // namespace
 
 QtDesktop::~QtDesktop()
 {
@@ -28,13 +25,19 @@ QtDesktop::~QtDesktop()
         QApplication::restoreOverrideCursor();
 }
 
+// The host program's window when the window is embedded in it, else nullptr.
+QWindow* QtDesktop::hostWindow() const
+{
+    if (m_mainWindow == nullptr || m_mainWindow->windowHandle() == nullptr)
+        return nullptr;
+    return m_mainWindow->windowHandle()->parent();
+}
+
 QWidget* QtDesktop::dialogParent() const
 {
     // Embedded, the window lives inside another program's window; a dialog made
     // transient for it would be refused, so dialogs then stand on their own.
-    if (m_mainWindow == nullptr)
-        return nullptr;
-    if (const QWindow* handle = m_mainWindow->windowHandle(); handle != nullptr && handle->parent() != nullptr)
+    if (m_mainWindow == nullptr || hostWindow() != nullptr)
         return nullptr;
     return m_mainWindow;
 }
@@ -43,13 +46,11 @@ void QtDesktop::keepAboveHost(QWidget& dialog) const
 {
     // Embedded, a dialog stands on its own; made transient for the host's window, the
     // window manager keeps it above the host program.
-    if (m_mainWindow == nullptr || dialog.parentWidget() != nullptr)
-        return;
-    const QWindow* handle = m_mainWindow->windowHandle();
-    if (handle == nullptr || handle->parent() == nullptr)
+    QWindow* host = hostWindow();
+    if (host == nullptr || dialog.parentWidget() != nullptr)
         return;
     dialog.winId();
-    dialog.windowHandle()->setTransientParent(handle->parent());
+    dialog.windowHandle()->setTransientParent(host);
 }
 
 void QtDesktop::runMessageBox(int icon, const QString& text)

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QWindow;
+
 class QCoreApplication;
 
 namespace enlazio {
@@ -28,6 +30,7 @@ public:
     void showHelp(const std::string& windowsHelpFile, HelpCommand command, int context) override;
 
 private:
+    QWindow* hostWindow() const;
     QWidget* dialogParent() const;
     void keepAboveHost(QWidget& dialog) const;
     void runMessageBox(int icon, const QString& text);
